@@ -1,0 +1,18 @@
+#include "host/console.hpp"
+
+#include "host/text.hpp"
+
+namespace tallowby::host {
+
+void print_line(py::handle text) {
+    PyObject* builtins = PyEval_GetBuiltins();  // borrowed
+    PyObject* print = PyDict_GetItemString(builtins, "print");  // borrowed
+    if (!print) throw py::error_already_set();
+    PyObject* r = PyObject_CallOneArg(print, text.ptr());
+    if (!r) throw py::error_already_set();
+    Py_DECREF(r);
+}
+
+void print_line(std::string_view utf8) { print_line(from_utf8(utf8)); }
+
+}  // namespace tallowby::host

@@ -1,0 +1,16 @@
+// Console output through the host's sys.stdout, so that it interleaves with the
+// host's own printing and can be captured.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <string_view>
+
+namespace tallowby::host {
+namespace py = pybind11;
+
+// print(text) in the host.
+void print_line(py::handle text);
+void print_line(std::string_view utf8);
+
+}  // namespace tallowby::host

@@ -1,0 +1,105 @@
+#include "host/text_file.hpp"
+
+#include <sys/stat.h>
+
+#include <cstring>
+
+namespace tallowby::host {
+
+TextFile::TextFile(py::handle path, const char* encoding, const char* errors) {
+    PyObject* builtins = PyEval_GetBuiltins();
+    PyObject* open = PyDict_GetItemString(builtins, "open");
+    if (!open) throw py::error_already_set();
+    py::dict kwargs;
+    if (encoding) kwargs["encoding"] = encoding;
+    if (errors) kwargs["errors"] = errors;
+    py::tuple args = py::make_tuple(path);
+    PyObject* f = PyObject_Call(open, args.ptr(), kwargs.ptr());
+    if (!f) throw py::error_already_set();
+    file_ = py::reinterpret_steal<py::object>(f);
+}
+
+TextFile::~TextFile() {
+    if (!file_) return;
+    // Keep an error that is being raised intact while closing.
+    PyObject *type, *value, *tb;
+    PyErr_Fetch(&type, &value, &tb);
+    PyObject* r = PyObject_CallMethod(file_.ptr(), "close", nullptr);
+    Py_XDECREF(r);
+    PyErr_Clear();
+    PyErr_Restore(type, value, tb);
+}
+
+bool TextFile::next(py::str& line) {
+    if (!iter_) {
+        PyObject* it = PyObject_GetIter(file_.ptr());
+        if (!it) throw py::error_already_set();
+        iter_ = py::reinterpret_steal<py::object>(it);
+    }
+    PyObject* item = PyIter_Next(iter_.ptr());
+    if (!item) {
+        if (PyErr_Occurred()) throw py::error_already_set();
+        return false;
+    }
+    line = py::reinterpret_steal<py::str>(item);
+    return true;
+}
+
+py::list TextFile::readlines() {
+    PyObject* r = PyObject_CallMethod(file_.ptr(), "readlines", nullptr);
+    if (!r) throw py::error_already_set();
+    return py::reinterpret_steal<py::list>(r);
+}
+
+py::str TextFile::read() {
+    PyObject* r = PyObject_CallMethod(file_.ptr(), "read", nullptr);
+    if (!r) throw py::error_already_set();
+    return py::reinterpret_steal<py::str>(r);
+}
+
+void TextFile::close() {
+    if (!file_) return;
+    py::object f = std::move(file_);
+    PyObject* r = PyObject_CallMethod(f.ptr(), "close", nullptr);
+    if (!r) throw py::error_already_set();
+    Py_DECREF(r);
+}
+
+py::list read_lines(py::handle path, const char* encoding, const char* errors) {
+    TextFile f(path, encoding, errors);
+    py::list lines = f.readlines();
+    f.close();
+    return lines;
+}
+
+namespace {
+
+// stat() of a path given as str, bytes or os.PathLike; false when the path
+// cannot name a file (embedded NUL, unencodable), as os.path does.
+bool stat_path(py::handle path, struct stat* st) {
+    PyObject* encoded = nullptr;
+    if (!PyUnicode_FSConverter(path.ptr(), &encoded)) {
+        PyErr_Clear();
+        return false;
+    }
+    py::object holder = py::reinterpret_steal<py::object>(encoded);
+    const char* raw = PyBytes_AS_STRING(encoded);
+    if (static_cast<Py_ssize_t>(strlen(raw)) != PyBytes_GET_SIZE(encoded)) return false;
+    int rc;
+    Py_BEGIN_ALLOW_THREADS rc = ::stat(raw, st);
+    Py_END_ALLOW_THREADS return rc == 0;
+}
+
+}  // namespace
+
+bool is_regular_file(py::handle path) {
+    struct stat st;
+    return stat_path(path, &st) && S_ISREG(st.st_mode);
+}
+
+bool path_exists(py::handle path) {
+    struct stat st;
+    return stat_path(path, &st);
+}
+
+}  // namespace tallowby::host
