@@ -47,6 +47,29 @@ def test_arguments_are_exact_texts(args, message):
 
 
 @pytest.mark.parametrize(
+    "call, message",
+    [
+        (lambda: Garvel().read_flow_table("a.txt"), "Garvel.read_flow_table() missing 1 required positional argument: 'platform'"),
+        (lambda: Garvel().read_flow_table("a", UFX, 1), "Garvel.read_flow_table() takes 3 positional arguments but 4 were given"),
+        (lambda: Garvel().read_flow_table(path="a", platform=UFX), "Garvel.read_flow_table() got an unexpected keyword argument 'path'"),
+        (lambda: Garvel(1), "Garvel.__init__() takes 1 positional argument but 2 were given"),
+        (lambda: get_flow_content([]), "get_flow_content() missing 1 required positional argument: 'platform'"),
+    ],
+)
+def test_call_wording(call, message):
+    with pytest.raises(TypeError) as info:
+        call()
+    assert str(info.value) == message
+
+
+def test_keyword_arguments(write_sheet, headers):
+    parser = Garvel()
+    parser.read_flow_table(platform=UFX, flow_path=write_sheet("flow.txt", headers(4) + [row("Test", "a", "1", "1", "1")]))
+    assert get_flow_content(platform=UFX, line_list=row("Test", "a"))["Parameter"] == "A"
+    assert len(parser.get_test_suite_info()) == 1
+
+
+@pytest.mark.parametrize(
     "platform, fields",
     [("UltraFLEX", (16, 18, 19)), ("UltraFLEXplus", (16, 18, 19)), ("J750", (11, 13, 14)), ("ultraflex", (11, 13, 14))],
 )

@@ -45,8 +45,27 @@ def test_arguments_are_exact_texts(args, message):
     assert str(info.value) == message
 
 
+@pytest.mark.parametrize(
+    "call, message",
+    [
+        (lambda: Ostrand().read_test_instance("a"), "Ostrand.read_test_instance() missing 1 required positional argument: 'pattern_set_dict'"),
+        (lambda: Ostrand().read_test_instance("a", {}, "J750", 1), "Ostrand.read_test_instance() takes from 3 to 4 positional arguments but 5 were given"),
+        (lambda: Ostrand().find_pat_path("p", "l"), "Ostrand.find_pat_path() missing 1 required positional argument: 'line_list'"),
+        (lambda: Ostrand()._Ostrand__get_instance_content([]), "Ostrand.__get_instance_content() missing 1 required positional argument: 'pattern_info'"),
+        (lambda: Ostrand().get_instance_info(1), "Ostrand.get_instance_info() takes 1 positional argument but 2 were given"),
+    ],
+)
+def test_call_wording(call, message):
+    with pytest.raises(TypeError) as info:
+        call()
+    assert str(info.value) == message
+
+
 def test_record_layout(write_sheet, headers):
-    info = read(write_sheet, headers, [inst("inst_a", f14="x,y", f20="\tnot_read"), inst("", width=3)])
+    parser = Ostrand()
+    path = write_sheet("ti.txt", headers(4) + [inst("inst_a", f14="x,y", f20="\tnot_read"), inst("", width=3)])
+    parser.read_test_instance(platform="J750", pattern_set_dict={}, test_instance_path=path)
+    info = parser.get_instance_info()
     assert list(info) == ["INST_A"]
     (record,) = info["INST_A"]
     assert list(record.items()) == [
