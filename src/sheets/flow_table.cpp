@@ -1,0 +1,217 @@
+#include "sheets/flow_table.hpp"
+
+#include <sys/stat.h>
+
+#include <memory>
+#include <vector>
+
+#include "host/console.hpp"
+#include "host/text.hpp"
+#include "host/text_file.hpp"
+#include "sheets/sheet_file.hpp"
+
+namespace tallowby::sheets {
+
+namespace {
+
+// Builds the record from the fields of one row. Values are taken in the
+// order 6, 7, 9, hard bin, sort bin, result, so that a short row fails at the
+// first field it lacks. Rows of 8 fields or fewer carry only opcode and
+// parameter.
+template <typename Size, typename Get>
+py::dict build_record(bool ultraflex, Size&& size, Get&& field) {
+    py::dict record;
+    if (size() > 8) {
+        py::object opcode = field(6);
+        py::object parameter = host::upper(field(7));
+        py::object number = field(9);
+        py::object hard_bin = field(ultraflex ? 16 : 11);
+        py::object sort_bin = field(ultraflex ? 18 : 13);
+        py::object result = field(ultraflex ? 19 : 14);
+        record["Opcode"] = opcode;
+        record["Parameter"] = parameter;
+        record["TestNumber"] = number;
+        record["HardBin"] = hard_bin;
+        record["SortBin"] = sort_bin;
+        record["Result"] = result;
+    } else {
+        py::object opcode = field(6);
+        py::object parameter = host::upper(field(7));
+        py::str empty("");
+        record["Opcode"] = opcode;
+        record["Parameter"] = parameter;
+        record["TestNumber"] = empty;
+        record["HardBin"] = empty;
+        record["SortBin"] = empty;
+        record["Result"] = empty;
+    }
+    return record;
+}
+
+// Off UltraFLEX a failure to build the record is shown on standard output
+// before it goes on to the caller.
+template <typename Size, typename Get>
+py::dict make_record(bool ultraflex, Size&& size, Get&& field) {
+    if (ultraflex) return build_record(true, size, field);
+    try {
+        return build_record(false, size, field);
+    } catch (py::error_already_set& error) {
+        if (error.matches(PyExc_Exception)) host::print_line(py::str(error.value()));
+        throw;
+    }
+}
+
+py::dict record_of(const host::TabFields& fields, bool ultraflex) {
+    return make_record(
+        ultraflex, [&] { return static_cast<Py_ssize_t>(fields.size()); },
+        [&](size_t i) -> py::object { return fields.at(i); });
+}
+
+bool is_test_opcode(const host::TabFields& fields) {
+    return fields.equals_at(6, "Test") || fields.equals_at(6, "Test-defer-limits") || fields.equals_at(6, "nop") ||
+           fields.equals_at(6, "Test-defer-all");
+}
+
+// One sheet being read: its lines, the next line to visit and its identity,
+// so that a call back into a sheet still being read is caught.
+struct OpenSheet {
+    std::unique_ptr<host::TextFile> file;
+    py::list lines;
+    Py_ssize_t next = 0;
+    py::str path;
+    bool has_id = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+};
+
+void identify(OpenSheet& sheet) {
+    PyObject* encoded = nullptr;
+    if (!PyUnicode_FSConverter(sheet.path.ptr(), &encoded)) {
+        PyErr_Clear();
+        return;
+    }
+    py::object holder = py::reinterpret_steal<py::object>(encoded);
+    struct stat st;
+    if (::stat(PyBytes_AS_STRING(encoded), &st) != 0) return;
+    sheet.has_id = true;
+    sheet.device = st.st_dev;
+    sheet.inode = st.st_ino;
+}
+
+bool same_sheet(const OpenSheet& a, const OpenSheet& b) {
+    if (a.has_id && b.has_id) return a.device == b.device && a.inode == b.inode;
+    return PyUnicode_Compare(a.path.ptr(), b.path.ptr()) == 0;
+}
+
+Py_ssize_t last_slash(const py::str& path) {
+    const Py_ssize_t at = PyUnicode_FindChar(path.ptr(), '/', 0, PyUnicode_GET_LENGTH(path.ptr()), -1);
+    if (at == -2) throw py::error_already_set();
+    return at;
+}
+
+py::str file_name(const py::str& path) {
+    const Py_ssize_t at = last_slash(path);
+    return at < 0 ? path : host::substr(path, at + 1, PyUnicode_GET_LENGTH(path.ptr()));
+}
+
+[[noreturn]] void raise_cycle(const std::vector<OpenSheet>& stack, const OpenSheet& again) {
+    py::list names;
+    for (const auto& sheet : stack) names.append(file_name(sheet.path));
+    names.append(file_name(again.path));
+    PyObject* chain = PyUnicode_Join(py::str(" -> ").ptr(), names.ptr());
+    if (!chain) throw py::error_already_set();
+    py::str message = py::str("flow table calls itself: ") + py::reinterpret_steal<py::str>(chain);
+    PyErr_SetObject(PyExc_RecursionError, message.ptr());
+    throw py::error_already_set();
+}
+
+void open_sheet(std::vector<OpenSheet>& stack, const py::str& requested) {
+    OpenSheet sheet;
+    sheet.path = retry_space_encoded(requested);
+    sheet.file = std::make_unique<host::TextFile>(sheet.path);
+    sheet.lines = sheet.file->readlines();
+    identify(sheet);
+    for (const auto& open : stack)
+        if (same_sheet(open, sheet)) raise_cycle(stack, sheet);
+    stack.push_back(std::move(sheet));
+}
+
+// The sheet a call row names: beside the calling sheet, named after field 7
+// as written, with ".txt".
+py::str sub_flow_path(const py::str& caller, const py::str& name) {
+    const Py_ssize_t at = last_slash(caller);
+    py::str file = name + py::str(".txt");
+    if (at < 0) return file;
+    return host::substr(caller, 0, at + 1) + file;
+}
+
+// Values of records built from sheet lines are always texts.
+py::handle value(const py::dict& record, const char* key) { return PyDict_GetItemString(record.ptr(), key); }
+bool is_empty(const py::dict& record, const char* key) { return PyUnicode_GET_LENGTH(value(record, key).ptr()) == 0; }
+
+}  // namespace
+
+py::dict flow_content(py::handle line_list, py::handle platform) {
+    py::str marker("UltraFLEX");
+    const int ultraflex = PySequence_Contains(platform.ptr(), marker.ptr());
+    if (ultraflex < 0) throw py::error_already_set();
+    return make_record(
+        ultraflex == 1,
+        [&] {
+            const Py_ssize_t n = PyObject_Size(line_list.ptr());
+            if (n < 0) throw py::error_already_set();
+            return n;
+        },
+        [&](Py_ssize_t i) {
+            PyObject* item = PyList_CheckExact(line_list.ptr()) ? PySequence_GetItem(line_list.ptr(), i)
+                                                                 : PyObject_GetItem(line_list.ptr(), py::int_(i).ptr());
+            if (!item) throw py::error_already_set();
+            return py::reinterpret_steal<py::object>(item);
+        });
+}
+
+void FlowTableReader::read(const py::str& path, const py::str& platform) {
+    const bool ultraflex = platform_has(platform, "UltraFLEX");
+    std::vector<OpenSheet> stack;
+    open_sheet(stack, path);
+    while (!stack.empty()) {
+        OpenSheet& sheet = stack.back();
+        const Py_ssize_t count = PyList_GET_SIZE(sheet.lines.ptr());
+        const Py_ssize_t i = sheet.next++;
+        if (i >= count) {
+            sheet.file->close();
+            stack.pop_back();
+            continue;
+        }
+        if (i <= 3) continue;
+        py::handle line = PyList_GET_ITEM(sheet.lines.ptr(), i);
+        host::TabFields fields(line);
+        if (fields.empty_at(6)) {  // end of data
+            sheet.file->close();
+            stack.pop_back();
+            continue;
+        }
+        if (is_test_opcode(fields)) {
+            if (!fields.empty_at(5) || fields.empty_at(7)) continue;
+            py::dict record = record_of(fields, ultraflex);
+            if (is_empty(record, "HardBin") || is_empty(record, "SortBin")) {
+                // The bins may stand on a Use-Limit row right below.
+                if (i + 1 >= count) host::raise_index_error();
+                host::TabFields below_fields(PyList_GET_ITEM(sheet.lines.ptr(), i + 1));
+                py::dict below = record_of(below_fields, ultraflex);
+                if (host::equals(value(below, "Opcode"), "Use-Limit") && !is_empty(below, "HardBin") &&
+                    !is_empty(below, "SortBin")) {
+                    for (const char* key : {"HardBin", "SortBin", "TestNumber"}) record[key] = value(below, key);
+                } else {
+                    host::print_line(py::str("No SortBin test found: ") + py::reinterpret_borrow<py::str>(line));
+                }
+            }
+            test_suites_.append(record);
+        } else if (fields.equals_at(6, "call") && fields.empty_at(5)) {
+            py::str sub = sub_flow_path(sheet.path, fields.at(7));
+            open_sheet(stack, sub);  // `sheet` is not used past this point
+        }
+    }
+}
+
+}  // namespace tallowby::sheets
