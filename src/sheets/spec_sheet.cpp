@@ -31,10 +31,11 @@ public:
     }
 
     void add_selectors(const host::TabFields& cells) {
-        static const py::str blank(" ");
+        // Kept for the process, never released after the interpreter has finished.
+        static PyObject* const blank = PyUnicode_InternFromString(" ");
         for (size_t j = 0; j < cells.size(); ++j) {
             if (j >= keys_.size()) host::raise_index_error();
-            keys_[j] = py::reinterpret_steal<py::str>(PyUnicode_Concat(keys_[j].ptr(), blank.ptr()));
+            keys_[j] = py::reinterpret_steal<py::str>(PyUnicode_Concat(keys_[j].ptr(), blank));
             if (!keys_[j]) throw py::error_already_set();
             keys_[j] = py::reinterpret_steal<py::str>(PyUnicode_Concat(keys_[j].ptr(), cells.at(j).ptr()));
             if (!keys_[j]) throw py::error_already_set();

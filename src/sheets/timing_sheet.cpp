@@ -19,7 +19,7 @@ bool ends_sheet(size_t index, const py::str& line) {
     return index >= 7 && host::is_blank(line);
 }
 
-py::str concat(const py::str& a, const py::str& b) {
+py::str concat(py::handle a, py::handle b) {
     PyObject* r = PyUnicode_Concat(a.ptr(), b.ptr());
     if (!r) throw py::error_already_set();
     return py::reinterpret_steal<py::str>(r);
@@ -35,7 +35,9 @@ void TimingSheetReader::read(const py::str& path, const py::str& platform) {
     const Layout layout = platform_has(platform, "UltraFLEX") ? Layout::UltraFlex
                           : platform_has(platform, "J750")    ? Layout::J750
                                                               : Layout::None;
-    static const py::str slash("/");
+    // Kept for the process: a static host object must not be released after
+    // the interpreter has finished.
+    static PyObject* const slash = PyUnicode_InternFromString("/");
     host::TextFile file(path);
     py::str line;
     for (size_t index = 0; file.next(line); ++index) {
@@ -62,7 +64,7 @@ void TimingSheetReader::read(const py::str& path, const py::str& platform) {
         } else {
             if (!fields.equals_at(5, "mcg")) continue;
             const py::str name = fields.at(4);
-            set_item(tset_clocks, name, concat(concat(host::upper(period), slash), name));
+            set_item(tset_clocks, name, concat(concat(host::upper(period), py::handle(slash)), name));
         }
     }
     file.close();
