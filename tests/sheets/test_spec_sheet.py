@@ -207,6 +207,7 @@ def test_ac_and_dc_readers_derive_from_tormund(write_sheet, cls, read_name, info
     name = cls.__name__
     for call, message in [
         (lambda: getattr(parser, read_name)(None, "UltraFLEX"), "Argument 'spec_path' has incorrect type (expected str, got NoneType)"),
+        (lambda: getattr(parser, read_name)(Text("p"), "J750"), "Argument 'spec_path' has incorrect type (expected str, got Text)"),
         (lambda: getattr(parser, read_name)("p", b"UltraFLEX"), "Argument 'platform' has incorrect type (expected str, got bytes)"),
         (lambda: getattr(parser, read_name)("p"), f"{name}.{read_name}() missing 1 required positional argument: 'platform'"),
         (lambda: getattr(parser, read_name)("p", "q", spec_path="p"), f"{name}.{read_name}() got an unexpected keyword argument 'spec_path'"),
