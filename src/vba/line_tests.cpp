@@ -1,0 +1,66 @@
+#include "vba/line_tests.hpp"
+
+#include <string_view>
+
+namespace tallowby::vba {
+
+namespace {
+
+using host::is_space;
+using host::StrView;
+
+Py_ssize_t skip_space(const StrView& v, Py_ssize_t p) {
+    while (p < v.size() && is_space(v[p])) ++p;
+    return p;
+}
+
+bool space_at(const StrView& v, Py_ssize_t p) { return p < v.size() && is_space(v[p]); }
+
+Py_ssize_t len(std::string_view s) { return static_cast<Py_ssize_t>(s.size()); }
+
+// Keyword `kw` at p followed by white space (ignoring case).
+bool word_then_space(const StrView& v, Py_ssize_t p, std::string_view kw) {
+    return v.starts_with_ignorecase(p, kw) && space_at(v, p + len(kw));
+}
+
+// ^\s*(Public|Private|Friend)?\s*KW\s+
+bool header_with(const StrView& v, std::string_view kw) {
+    const Py_ssize_t p = skip_space(v, 0);
+    for (std::string_view modifier : {"public", "private", "friend"}) {
+        if (v.starts_with_ignorecase(p, modifier)) {
+            if (word_then_space(v, skip_space(v, p + len(modifier)), kw)) return true;
+            break;  // the modifiers differ within their first letters: only one can match
+        }
+    }
+    return word_then_space(v, p, kw);
+}
+
+// ^\s*(Public|Private)\s+KW\s+
+bool scoped_definition(const StrView& v, std::string_view kw) {
+    const Py_ssize_t p = skip_space(v, 0);
+    for (std::string_view modifier : {"public", "private"}) {
+        if (word_then_space(v, p, modifier) && word_then_space(v, skip_space(v, p + len(modifier)), kw))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool is_function_definition(const StrView& line) {
+    return header_with(line, "function") || header_with(line, "sub");
+}
+
+bool is_variable_declaration(const StrView& line) {
+    if (is_function_definition(line)) return false;
+    const Py_ssize_t p = skip_space(line, 0);
+    for (std::string_view kw : {"public", "private", "global", "dim", "const"})
+        if (word_then_space(line, p, kw)) return true;
+    return false;
+}
+
+bool is_type_header(const StrView& line) { return line.starts_with(0, "Type ") || scoped_definition(line, "type"); }
+
+bool is_enum_header(const StrView& line) { return line.starts_with(0, "Enum ") || scoped_definition(line, "enum"); }
+
+}  // namespace tallowby::vba

@@ -1,0 +1,66 @@
+// The VBA module parser: walks a folder of ".bas" modules, scans each line
+// by line and reads declarations, procedure headers and Type and Enum
+// definitions into the code model (records.hpp). The host class VBAParser
+// wraps one ModuleParser; its collections are these very objects.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include "vba/model.hpp"
+
+namespace tallowby::vba {
+namespace py = pybind11;
+
+class ModuleParser {
+public:
+    ModuleParser();
+
+    // file path -> the file's lines as read
+    py::dict files;
+    // VariableInfo records of scope GLOBAL
+    py::list global_variables;
+    // file path -> list of module-private VariableInfo
+    py::dict module_variables;
+    // file path + ":" + procedure name -> list of VariableInfo
+    py::dict local_variables;
+    // file path + ":" + procedure name -> FunctionInfo
+    py::dict functions;
+    // file path + ":" + name -> TypeInfo (Type definitions / Enum definitions)
+    py::dict types;
+    py::dict enums;
+    // variable word -> list of VariableReference; a missing key reads as a
+    // new empty list that is not stored
+    py::dict variable_references;
+
+    // Reads every module below `directory_path`, then has the host object
+    // `self` run its reference pass and parameter check.
+    void parse_files(py::handle self, const py::str& directory_path);
+    // Scans one module's lines.
+    void parse_file(const py::str& file_path, const py::list& lines);
+    // The FunctionInfo of a header line ("unknown" when it does not read).
+    py::object parse_function_definition(const py::str& line, const py::str& file_path, const py::int_& line_num);
+    // Files a record for every name that the declaration line declares.
+    void parse_variable_declaration(const py::str& line, const py::str& file_path, const py::int_& line_num,
+                                    py::handle function_name);
+    // Files the TypeInfo of a Type (is_enum false) or Enum header line.
+    void parse_definition(bool is_enum, const py::str& line, const py::int_& line_num, const py::str& file_path);
+};
+
+// The (name, type, ByVal/ByRef) triples of a parameter list.
+py::list parse_function_parameters(const py::str& params_str);
+// The VariableType member of a declared type name (VARIANT when unknown).
+py::handle parse_variable_type(const py::str& type_str);
+VarType variable_type_of(const py::str& type_str);
+
+// The passes that run once after all modules are scanned. Set by the code
+// that implements them; an empty entry does nothing.
+struct ParserPasses {
+    void (*collect_variable_references)(ModuleParser&) = nullptr;
+    void (*check_function_parameters)(ModuleParser&) = nullptr;
+};
+ParserPasses& parser_passes();
+
+// Defines the class VBAParser on `m`; needs the enums and records.
+void register_parser(py::module_& m);
+
+}  // namespace tallowby::vba

@@ -1,0 +1,77 @@
+// The four records of the VBA code model (VariableInfo, FunctionInfo,
+// TypeInfo, VariableReference) and their C++ access.
+//
+// Each record is a compact heap type: a fixed array of field slots after the
+// object header, no per-record __dict__. In the host they behave like plain
+// mutable data records: construction by position or keyword with defaults,
+// equality of all fields for records of the same kind, a repr listing every
+// field, unhashable.
+//
+// From C++, create records with new_record (every field given, no argument
+// binding) and read or write their fields by index, without attribute
+// look-ups. field()/set_field() expect a record of the kind the index belongs
+// to (check with is_record when the object may come from a caller).
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <initializer_list>
+
+namespace tallowby::vba {
+namespace py = pybind11;
+
+enum class RecordKind { Variable, Function, Type, Reference };
+
+// Field positions, in declaration order.
+struct VarField {
+    enum : int {
+        name, original_name, scope, var_type, is_array, file_path, line_number,
+        function_name, is_const, correct_name, issue_description, count
+    };
+};
+struct FuncField {
+    enum : int { name, original_name, func_type, file_path, start_line, end_line, parameters, issues, count };
+};
+struct TypeField {
+    enum : int {
+        name, original_name, info_type, file_path, line_number, scope, correct_name, issue_description,
+        reference_count, referenced_files, count
+    };
+};
+struct RefField {
+    enum : int { var_name, file_path, line_number, function_name, context, count };
+};
+
+// Defines the four record classes on `m`, in the order above.
+void register_records(py::module_& m);
+
+// The host class of a record kind (borrowed; alive for the process).
+PyTypeObject* record_type(RecordKind kind);
+
+// Whether `obj` is a record of this kind (subclasses included).
+bool is_record(py::handle obj, RecordKind kind);
+
+// A new record with every field set, in field order (each value borrowed and
+// referenced by the record). `values` must hold exactly the kind's field
+// count. TypeInfo's post-construction step is not run: pass a set for
+// referenced_files.
+py::object new_record(RecordKind kind, std::initializer_list<py::handle> values);
+
+// The field slots of a record.
+inline PyObject** record_slots(PyObject* record) {
+    return reinterpret_cast<PyObject**>(reinterpret_cast<char*>(record) + sizeof(PyObject));
+}
+
+// A field's value (borrowed); null only when the attribute was deleted.
+inline PyObject* field(py::handle record, int index) { return record_slots(record.ptr())[index]; }
+
+// Replaces a field's value (the new value is referenced, the old one released).
+inline void set_field(py::handle record, int index, py::handle value) {
+    PyObject** slot = record_slots(record.ptr()) + index;
+    PyObject* old = *slot;
+    Py_XINCREF(value.ptr());
+    *slot = value.ptr();
+    Py_XDECREF(old);
+}
+
+}  // namespace tallowby::vba
