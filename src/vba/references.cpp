@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -157,6 +158,26 @@ template <typename V>
 using TextMap = std::unordered_map<std::string, V, TextHash, std::equal_to<>>;
 using TextSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
 
+// A small bit table over the length and the first and last bytes of the
+// texts of a map: most words of a line are no name at all, and the table
+// turns them away without touching the map.
+class TextFilter {
+public:
+    void add(std::string_view s) { bits_[slot(s) >> 6] |= uint64_t{1} << (slot(s) & 63); }
+    bool may_hold(std::string_view s) const { return (bits_[slot(s) >> 6] >> (slot(s) & 63)) & 1; }
+
+private:
+    static size_t slot(std::string_view s) {
+        if (s.empty()) return 0;
+        const size_t h = (s.size() * 0x9E37u) ^ (static_cast<unsigned char>(s.front()) * 0x85EBu) ^
+                         (static_cast<unsigned char>(s.back()) * 0xC2B3u) ^
+                         (static_cast<unsigned char>(s[s.size() / 2]) * 0x27D4u);
+        return h & (kBits - 1);
+    }
+    static constexpr size_t kBits = 1 << 16;
+    std::array<uint64_t, kBits / 64> bits_{};
+};
+
 // ---------------------------------------------------------------------------
 // Variable references
 
@@ -226,6 +247,7 @@ public:
 
     Entry* find(std::string_view word) {
         if (!built_) build();
+        if (!host_lookup_ && !filter_.may_hold(word)) return nullptr;
         auto it = words_.find(word);
         if (it != words_.end()) return &it->second;
         if (!host_lookup_) return nullptr;
@@ -261,6 +283,7 @@ private:
             if (is_procedure < 0) throw py::error_already_set();
             if (is_procedure) continue;
             words_.emplace(std::string(text), Entry{py::reinterpret_borrow<py::object>(key), py::object()});
+            filter_.add(text);
         }
         built_ = true;
     }
@@ -285,6 +308,7 @@ private:
     bool built_ = false;
     bool host_lookup_ = false;
     TextMap<Entry> words_;
+    TextFilter filter_;
     TextSet not_words_;
 };
 
@@ -485,6 +509,7 @@ void collect_type_enum_references(ModuleParser& parser) {
     std::vector<TypeName> names;
     names.reserve(static_cast<size_t>(PyDict_GET_SIZE(all_types.ptr())));
     TextMap<TypeName*> by_text;
+    auto filter = std::make_unique<TextFilter>();
     std::vector<TypeName*> literal;
     bool non_text = false;
     {
@@ -495,8 +520,10 @@ void collect_type_enum_references(ModuleParser& parser) {
             names.push_back({key, value});
             if (!PyUnicode_Check(key))
                 non_text = true;
-            else if (word_run_text(key, text))
+            else if (word_run_text(key, text)) {
                 by_text.emplace(text, &names.back());
+                filter->add(text);
+            }
             else
                 literal.push_back(&names.back());
         }
@@ -510,7 +537,9 @@ void collect_type_enum_references(ModuleParser& parser) {
         py::handle file_path = file.first;
         for_each_item(file.second, [&](py::handle line) {
             if (!PyUnicode_Check(line.ptr())) {
-                if (!kDefinitionHeader.match(line).is_none()) return;
+                // The host's header match fails on anything but a str.
+                kDefinitionHeader.match(line);
+                return;
             }
             StrView v(line);
             if (definition_header(v)) return;
@@ -526,7 +555,9 @@ void collect_type_enum_references(ModuleParser& parser) {
             }
             if (!by_text.empty()) {
                 for_each_run(line.ptr(), [&](const auto* s, Py_ssize_t start, Py_ssize_t end, bool ascii) {
-                    auto it = by_text.find(run_text(s, start, end, ascii, buffer));
+                    const std::string_view text = run_text(s, start, end, ascii, buffer);
+                    if (!filter->may_hold(text)) return;
+                    auto it = by_text.find(text);
                     if (it == by_text.end() || it->second->counted_line == line_id) return;
                     it->second->counted_line = line_id;
                     count_use(it->second->record, file_path);

@@ -393,6 +393,14 @@ def test_failures_reach_the_caller_and_restore_gc(fixture_program):
     next(iter(p.types.values())).name = b"Point"
     with pytest.raises(TypeError):
         p._collect_type_enum_references()
+    next(iter(p.types.values())).name = "Point"
+    p.files["bytes.bas"] = [b"Dim p As Point\n"]
+    with pytest.raises(TypeError, match="cannot use a string pattern on a bytes-like object"):
+        p._collect_type_enum_references()
+    with pytest.raises(TypeError, match="Argument 'line' has incorrect type .expected str, got bytes."):
+        with contextlib.redirect_stdout(io.StringIO()):
+            p._collect_variable_references()
+    del p.files["bytes.bas"]
     p.files[str(fixture_program / "x.bas")] = ("Dim a As Long\n",)
     with pytest.raises(TypeError, match="Argument 'lines' has incorrect type"):
         with contextlib.redirect_stdout(io.StringIO()):
