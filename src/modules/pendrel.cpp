@@ -3,20 +3,19 @@
 #include <pybind11/pybind11.h>
 
 #include "host/args.hpp"
+#include "host/bind.hpp"
 #include "sheets/pattern_sets.hpp"
 
 namespace py = pybind11;
 using tallowby::host::arg_str;
+using tallowby::host::init0;
+using tallowby::host::method0;
 using tallowby::host::Signature;
 using tallowby::sheets::PatternSetReader;
 
 PYBIND11_MODULE(pendrel, m) {
     py::class_<PatternSetReader>(m, "Pendrel", py::dynamic_attr())
-        .def(py::init([](py::args args, py::kwargs kwargs) {
-            static const Signature sig("Pendrel.__init__", {});
-            sig.bind_none(args, kwargs);
-            return new PatternSetReader();
-        }))
+        .def(py::init(init0<PatternSetReader>("Pendrel.__init__")))
         .def("read_pattern_set",
              [](PatternSetReader& self, py::args args, py::kwargs kwargs) {
                  static const Signature sig("Pendrel.read_pattern_set",
@@ -28,18 +27,10 @@ PYBIND11_MODULE(pendrel, m) {
                  auto platform = arg_str(a[2], "platform");
                  self.read(path, platform);
              })
-        .def("get_pattern_set_info",
-             [](PatternSetReader& self, py::args args, py::kwargs kwargs) {
-                 static const Signature sig("Pendrel.get_pattern_set_info", {});
-                 sig.bind_none(args, kwargs);
-                 return self.resolved();
-             })
-        .def("get_pattern_cycle_info",
-             [](PatternSetReader& self, py::args args, py::kwargs kwargs) {
-                 static const Signature sig("Pendrel.get_pattern_cycle_info", {});
-                 sig.bind_none(args, kwargs);
-                 return self.cycles();
-             })
+        .def("get_pattern_set_info", method0<PatternSetReader>("Pendrel.get_pattern_set_info",
+                                         [](PatternSetReader& self) { return self.resolved(); }))
+        .def("get_pattern_cycle_info", method0<PatternSetReader>("Pendrel.get_pattern_cycle_info",
+                                         [](PatternSetReader& self) { return self.cycles(); }))
         .def("get_pat_path",
              [](PatternSetReader& self, py::args args, py::kwargs kwargs) {
                  static const Signature sig("Pendrel.get_pat_path", {"pat_path"});
@@ -67,12 +58,8 @@ PYBIND11_MODULE(pendrel, m) {
                  auto file = arg_str(a[1], "pattern_file_path");
                  self.read_tset(folder, file);
              })
-        .def("get_pattern_tset",
-             [](PatternSetReader& self, py::args args, py::kwargs kwargs) {
-                 static const Signature sig("Pendrel.get_pattern_tset", {});
-                 sig.bind_none(args, kwargs);
-                 return self.tset_names();
-             })
+        .def("get_pattern_tset", method0<PatternSetReader>("Pendrel.get_pattern_tset",
+                                         [](PatternSetReader& self) { return self.tset_names(); }))
         .def("read_pattern_file",
              [](PatternSetReader& self, py::args args, py::kwargs kwargs) {
                  static const Signature sig("Pendrel.read_pattern_file", {"pattern_file_path", "pattern_set_name"});
