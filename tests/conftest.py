@@ -1,4 +1,7 @@
+import json
+import os
 import pathlib
+import sys
 
 import pytest
 
@@ -29,3 +32,59 @@ def write_sheet(tmp_path):
 def headers():
     """n header lines that the readers skip whatever they hold."""
     return lambda n: [f"header {i}\tx\ty" for i in range(n)]
+
+
+class StandInTool:
+    """A program named `name` placed first on PATH that records each argv and
+    writes `output` (bytes) to its standard output, then exits with `status`."""
+
+    def __init__(self, folder, name):
+        self.folder = folder
+        self._log = folder / "calls.jsonl"
+        self._output = folder / "output.bin"
+        self._status = folder / "status.txt"
+        self.output = b""
+        self.status = 0
+        script = folder / name
+        script.write_text(
+            f"#!{sys.executable}\n"
+            "import json, pathlib, sys\n"
+            f"here = pathlib.Path({str(folder)!r})\n"
+            "with open(here / 'calls.jsonl', 'a') as log:\n"
+            "    log.write(json.dumps(sys.argv[1:]) + '\\n')\n"
+            "sys.stdout.buffer.write((here / 'output.bin').read_bytes())\n"
+            "sys.exit(int((here / 'status.txt').read_text()))\n"
+        )
+        script.chmod(0o755)
+
+    @property
+    def output(self):
+        return self._output.read_bytes()
+
+    @output.setter
+    def output(self, data):
+        self._output.write_bytes(data.encode("utf-8") if isinstance(data, str) else data)
+
+    @property
+    def status(self):
+        return int(self._status.read_text())
+
+    @status.setter
+    def status(self, code):
+        self._status.write_text(str(code))
+
+    @property
+    def calls(self):
+        if not self._log.exists():
+            return []
+        return [json.loads(line) for line in self._log.read_text().splitlines()]
+
+
+@pytest.fixture
+def patinfo(tmp_path, monkeypatch):
+    """A stand-in `patinfo` first on PATH (see StandInTool)."""
+    folder = tmp_path / "tool-bin"
+    folder.mkdir()
+    tool = StandInTool(folder, "patinfo")
+    monkeypatch.setenv("PATH", str(folder) + os.pathsep + os.environ.get("PATH", ""))
+    return tool

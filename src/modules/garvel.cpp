@@ -2,10 +2,13 @@
 #include <pybind11/pybind11.h>
 
 #include "host/args.hpp"
+#include "host/bind.hpp"
 #include "sheets/flow_table.hpp"
 
 namespace py = pybind11;
 using tallowby::host::arg_str;
+using tallowby::host::init0;
+using tallowby::host::method0;
 using tallowby::host::Signature;
 using tallowby::sheets::FlowTableReader;
 
@@ -17,11 +20,7 @@ PYBIND11_MODULE(garvel, m) {
     });
 
     py::class_<FlowTableReader>(m, "Garvel", py::dynamic_attr())
-        .def(py::init([](py::args args, py::kwargs kwargs) {
-            static const Signature sig("Garvel.__init__", {});
-            sig.bind_none(args, kwargs);
-            return new FlowTableReader();
-        }))
+        .def(py::init(init0<FlowTableReader>("Garvel.__init__")))
         .def("read_flow_table",
              [](FlowTableReader& self, py::args args, py::kwargs kwargs) {
                  static const Signature sig("Garvel.read_flow_table", {"flow_path", "platform"});
@@ -30,11 +29,7 @@ PYBIND11_MODULE(garvel, m) {
                  auto platform = arg_str(a[1], "platform");
                  self.read(path, platform);
              })
-        .def("get_test_suite_info",
-             [](FlowTableReader& self, py::args args, py::kwargs kwargs) {
-                 static const Signature sig("Garvel.get_test_suite_info", {});
-                 sig.bind_none(args, kwargs);
-                 return self.test_suites();
-             })
+        .def("get_test_suite_info", method0<FlowTableReader>("Garvel.get_test_suite_info",
+                                         [](FlowTableReader& self) { return self.test_suites(); }))
         .def_property_readonly("_Garvel__test_suite_list", [](FlowTableReader& self) { return self.test_suites(); });
 }

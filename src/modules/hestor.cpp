@@ -2,9 +2,12 @@
 #include <pybind11/pybind11.h>
 
 #include "host/args.hpp"
+#include "host/bind.hpp"
 #include "sheets/job_list.hpp"
 
 namespace py = pybind11;
+using tallowby::host::init0;
+using tallowby::host::method0;
 using tallowby::host::Signature;
 using tallowby::sheets::JobListReader;
 
@@ -16,22 +19,14 @@ PYBIND11_MODULE(hestor, m) {
     });
 
     py::class_<JobListReader>(m, "Hestor", py::dynamic_attr())
-        .def(py::init([](py::args args, py::kwargs kwargs) {
-            static const Signature sig("Hestor.__init__", {});
-            sig.bind_none(args, kwargs);
-            return new JobListReader();
-        }))
+        .def(py::init(init0<JobListReader>("Hestor.__init__")))
         .def("read_job_list",
              [](JobListReader& self, py::args args, py::kwargs kwargs) {
                  static const Signature sig("Hestor.read_job_list", {"job_list_path"});
                  auto a = sig.bind(args, kwargs);
                  self.read(a[0]);
              })
-        .def("get_test_job_list_info",
-             [](JobListReader& self, py::args args, py::kwargs kwargs) {
-                 static const Signature sig("Hestor.get_test_job_list_info", {});
-                 sig.bind_none(args, kwargs);
-                 return self.jobs();
-             })
+        .def("get_test_job_list_info", method0<JobListReader>("Hestor.get_test_job_list_info",
+                                         [](JobListReader& self) { return self.jobs(); }))
         .def_property_readonly("_Hestor__job_list_dict", [](JobListReader& self) { return self.jobs(); });
 }

@@ -2,20 +2,19 @@
 #include <pybind11/pybind11.h>
 
 #include "host/args.hpp"
+#include "host/bind.hpp"
 #include "sheets/test_instances.hpp"
 
 namespace py = pybind11;
 using tallowby::host::arg_str;
+using tallowby::host::init0;
+using tallowby::host::method0;
 using tallowby::host::Signature;
 using tallowby::sheets::TestInstanceReader;
 
 PYBIND11_MODULE(ostrand, m) {
     py::class_<TestInstanceReader>(m, "Ostrand", py::dynamic_attr())
-        .def(py::init([](py::args args, py::kwargs kwargs) {
-            static const Signature sig("Ostrand.__init__", {});
-            sig.bind_none(args, kwargs);
-            return new TestInstanceReader();
-        }))
+        .def(py::init(init0<TestInstanceReader>("Ostrand.__init__")))
         .def("read_test_instance",
              [](TestInstanceReader& self, py::args args, py::kwargs kwargs) {
                  static const Signature sig("Ostrand.read_test_instance",
@@ -39,12 +38,8 @@ PYBIND11_MODULE(ostrand, m) {
                  auto a = sig.bind(args, kwargs);
                  return self.instance_content(a[0], a[1]);
              })
-        .def("get_instance_info",
-             [](TestInstanceReader& self, py::args args, py::kwargs kwargs) {
-                 static const Signature sig("Ostrand.get_instance_info", {});
-                 sig.bind_none(args, kwargs);
-                 return self.instances();
-             })
+        .def("get_instance_info", method0<TestInstanceReader>("Ostrand.get_instance_info",
+                                         [](TestInstanceReader& self) { return self.instances(); }))
         .def_property_readonly("_Ostrand__test_instance_dict",
                                [](TestInstanceReader& self) { return self.instances(); });
 }

@@ -2,10 +2,13 @@
 #include <pybind11/pybind11.h>
 
 #include "host/args.hpp"
+#include "host/bind.hpp"
 #include "sheets/spec_sheet.hpp"
 
 namespace py = pybind11;
 using tallowby::host::arg_str;
+using tallowby::host::init0;
+using tallowby::host::method0;
 using tallowby::host::Signature;
 using tallowby::sheets::SpecSheetReader;
 
@@ -25,23 +28,11 @@ PYBIND11_MODULE(tormund, m) {
                  auto platform = arg_str(a[1], "platform");
                  self.read(path, platform);
              })
-        .def("get_info",
-             [](SpecSheetReader& self, py::args args, py::kwargs kwargs) {
-                 static const Signature sig("Tormund.get_info", {});
-                 sig.bind_none(args, kwargs);
-                 return self.specs();
-             })
-        .def("get_spec_version",
-             [](SpecSheetReader& self, py::args args, py::kwargs kwargs) {
-                 static const Signature sig("Tormund.get_spec_version", {});
-                 sig.bind_none(args, kwargs);
-                 return self.version();
-             })
-        .def(py::init([](py::args args, py::kwargs kwargs) {
-            static const Signature sig("Tormund.__init__", {});
-            sig.bind_none(args, kwargs);
-            return new SpecSheetReader();
-        }))
+        .def("get_info", method0<SpecSheetReader>("Tormund.get_info",
+                                         [](SpecSheetReader& self) { return self.specs(); }))
+        .def("get_spec_version", method0<SpecSheetReader>("Tormund.get_spec_version",
+                                         [](SpecSheetReader& self) { return self.version(); }))
+        .def(py::init(init0<SpecSheetReader>("Tormund.__init__")))
         .def_property_readonly("_Tormund__spec_dict", [](SpecSheetReader& self) { return self.specs(); })
         .def_property_readonly("_Tormund__spec_version", [](SpecSheetReader& self) { return self.version(); });
 }
