@@ -32,7 +32,8 @@ def test_nothing_to_read(tmp_path, where):
     (tmp_path / "empty" / "notes.bas.txt").write_text("Dim a As Long\n")
     (tmp_path / "file.bas").write_text("Public g As Long\n")
     p = VBAParser()
-    assert run(p, str(tmp_path / where)) == ["找到 0 个 .bas 文件", "解析完成：0 个全局变量，0 个函数"]
+    assert run(p, str(tmp_path / where)) == ["找到 0 个 .bas 文件", "正在收集变量引用信息...", "收集到 0 个变量的引用信息",
+                                             "解析完成：0 个全局变量，0 个函数"]
     assert p.files == {} and p.global_variables == []
 
 
@@ -89,6 +90,8 @@ def test_fixture_program(program):
     assert lines == [
         "找到 4 个 .bas 文件",
         f"解析文件 {broken} 时出错: [Errno 2] No such file or directory: '{broken}'",
+        "正在收集变量引用信息...",
+        "收集到 0 个变量的引用信息",
         "解析完成：1 个全局变量，5 个函数",
     ]
     assert list(p.files) == [x for x in order if x != broken]

@@ -1,9 +1,11 @@
 // VBAParser: the host class over ModuleParser.
 #include "host/args.hpp"
+#include "host/gc_pause.hpp"
 #include "host/number_args.hpp"
 #include "host/text.hpp"
 #include "vba/line_tests.hpp"
 #include "vba/module_parser.hpp"
+#include "modules/quillon/passes.hpp"
 
 namespace tallowby::vba {
 
@@ -51,6 +53,8 @@ void register_parser(py::module_& m) {
             static const Signature sig("VBAParser.parse_files", {"directory_path"});
             auto a = sig.bind(args, kwargs);
             py::str directory = arg_str(a[0], "directory_path");
+            // The scan and the passes build records by the million and no cycles.
+            host::GcPause no_gc;
             self.cast<ModuleParser&>().parse_files(self, directory);
         },
         "解析目录中的所有.bas文件");
@@ -139,12 +143,14 @@ void register_parser(py::module_& m) {
         static const Signature sig("VBAParser._collect_variable_references", {});
         sig.bind_none(args, kwargs);
         run_pass(parser_passes().collect_variable_references, self);
-    });
+    }, "收集所有变量的引用信息");
     cls.def("_check_function_parameters", [](ModuleParser& self, py::args args, py::kwargs kwargs) {
         static const Signature sig("VBAParser._check_function_parameters", {});
         sig.bind_none(args, kwargs);
         run_pass(parser_passes().check_function_parameters, self);
-    });
+    }, "检查函数参数命名");
+
+    register_passes(cls);
 }
 
 }  // namespace tallowby::vba

@@ -1,0 +1,89 @@
+"""parse_files over a generated program folder, against the floor of reading
+the same files with the host's text I/O and nothing else.
+
+Usage: python bench/bench_parse_files.py [--modules N] [--lines L]
+
+Runs at N modules and at 2N (each in a fresh process, so that the peak
+resident size is that of one parse), and prints lines per second, peak
+memory, the ratio to the floor and the ratio of the time at 2N to the time
+at N. The folders are generated once under bench/data/ (ignored by git).
+"""
+import argparse
+import contextlib
+import io
+import json
+import os
+import resource
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def module_paths(root):
+    paths = []
+    for folder, _, names in os.walk(root):
+        paths += [os.path.join(folder, n) for n in names if n.lower().endswith(".bas")]
+    return paths
+
+
+def measure(root):
+    """In the child process: floor and parse_files times, peak RSS."""
+    from tallowby.quillon.quillon import VBAParser
+
+    paths = module_paths(root)
+    floor = float("inf")
+    lines = 0
+    for _ in range(2):  # the first round also warms the page cache
+        start = time.perf_counter()
+        lines = 0
+        for path in paths:
+            with open(path, encoding="utf-8", errors="ignore") as f:
+                lines += len(f.readlines())
+        floor = min(floor, time.perf_counter() - start)
+    parser = VBAParser()
+    start = time.perf_counter()
+    with contextlib.redirect_stdout(io.StringIO()):
+        parser.parse_files(root)
+    took = time.perf_counter() - start
+    references = sum(len(v) for v in parser.variable_references.values())
+    peak_kib = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+    print(json.dumps({"lines": lines, "floor": floor, "parse": took, "peak_kib": peak_kib,
+                      "references": references}))
+
+
+def folder_for(modules, lines):
+    root = os.path.join(HERE, "data", f"program_{modules}x{lines}")
+    if not os.path.isdir(root):
+        subprocess.run([sys.executable, os.path.join(HERE, "gen_vba_program.py"), root, "--modules",
+                        str(modules), "--lines", str(lines)], check=True)
+    return root
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--modules", type=int, default=3000)
+    ap.add_argument("--lines", type=int, default=1000)
+    ap.add_argument("--child", help=argparse.SUPPRESS)
+    args = ap.parse_args()
+    if args.child:
+        measure(args.child)
+        return
+
+    results = []
+    for modules in (args.modules, 2 * args.modules):
+        root = folder_for(modules, args.lines)
+        out = subprocess.run([sys.executable, __file__, "--child", root], check=True, capture_output=True,
+                             text=True).stdout
+        r = json.loads(out.strip().splitlines()[-1])
+        results.append(r)
+        print(f"{modules} modules, {r['lines']} lines, {r['references']} references: "
+              f"parse_files {r['parse']:.2f} s ({r['lines'] / r['parse']:,.0f} lines/s), "
+              f"floor {r['floor']:.2f} s, ratio to floor {r['parse'] / r['floor']:.2f}, "
+              f"peak {r['peak_kib'] / 1024:.0f} MiB")
+    print(f"doubling ratio: {results[1]['parse'] / results[0]['parse']:.2f}")
+
+
+if __name__ == "__main__":
+    main()
