@@ -2,17 +2,36 @@
 
 namespace tallowby::host {
 
-const py::object& HostPattern::compiled() const {
+const HostPattern::Compiled& HostPattern::get() const {
     if (!compiled_) {
         py::object re = py::module_::import("re");
-        compiled_ = new py::object(re.attr("compile")(pattern_, flags_));
+        py::object p = re.attr("compile")(pattern_, flags_);
+        compiled_ = new Compiled{p, p.attr("search"), p.attr("match"), p.attr("findall")};
     }
     return *compiled_;
 }
 
-py::object HostPattern::search(py::handle text) const { return compiled().attr("search")(text); }
-py::object HostPattern::match(py::handle text) const { return compiled().attr("match")(text); }
-py::list HostPattern::findall(py::handle text) const { return compiled().attr("findall")(text); }
+const py::object& HostPattern::compiled() const { return get().pattern; }
+
+namespace {
+
+py::object call1(const py::object& fn, py::handle arg) {
+    PyObject* r = PyObject_CallOneArg(fn.ptr(), arg.ptr());
+    if (!r) throw py::error_already_set();
+    return py::reinterpret_steal<py::object>(r);
+}
+
+}  // namespace
+
+py::object HostPattern::search(py::handle text) const { return call1(get().search, text); }
+py::object HostPattern::match(py::handle text) const { return call1(get().match, text); }
+py::list HostPattern::findall(py::handle text) const { return call1(get().findall, text); }
+
+py::tuple match_groups(const py::object& match) {
+    PyObject* r = PyObject_CallMethod(match.ptr(), "groups", nullptr);
+    if (!r) throw py::error_already_set();
+    return py::reinterpret_steal<py::tuple>(r);
+}
 
 py::str group_or_raise(const py::object& match, int n) {
     // Looking the attribute up on None gives the host's own error text.

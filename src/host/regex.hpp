@@ -20,10 +20,18 @@ public:
     const py::object& compiled() const;
 
 private:
+    struct Compiled {
+        py::object pattern, search, match, findall;  // the pattern and its bound methods
+    };
+    const Compiled& get() const;
     const char* pattern_;
     int flags_;
-    mutable py::object* compiled_ = nullptr;  // kept alive for the process
+    mutable Compiled* compiled_ = nullptr;  // kept alive for the process
 };
+
+// match.groups(): every group of a match, in group order (None for a group
+// that did not take part).
+py::tuple match_groups(const py::object& match);
 
 constexpr int kIgnoreCase = 2;  // re.IGNORECASE
 

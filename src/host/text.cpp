@@ -82,11 +82,16 @@ py::str lower(py::handle s) {
     return call_method0(s, "lower");
 }
 
-py::str strip(py::handle s) {
-    StrView v(s);
+std::pair<Py_ssize_t, Py_ssize_t> strip_bounds(const StrView& v) {
     Py_ssize_t a = 0, b = v.size();
     while (a < b && is_space(v[a])) ++a;
     while (b > a && is_space(v[b - 1])) --b;
+    return {a, b};
+}
+
+py::str strip(py::handle s) {
+    StrView v(s);
+    const auto [a, b] = strip_bounds(v);
     if (a == 0 && b == v.size()) return py::reinterpret_borrow<py::str>(s);
     return substr(s, a, b);
 }

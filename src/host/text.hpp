@@ -5,6 +5,7 @@
 #include <pybind11/pybind11.h>
 
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tallowby::host {
@@ -36,6 +37,11 @@ public:
     explicit StrView(py::handle s)
         : obj_(s.ptr()), kind_(PyUnicode_KIND(s.ptr())), data_(PyUnicode_DATA(s.ptr())),
           size_(PyUnicode_GET_LENGTH(s.ptr())) {}
+    // The part s[start:end] (0 <= start <= end <= len(s)); positions count from start.
+    StrView(py::handle s, Py_ssize_t start, Py_ssize_t end)
+        : obj_(s.ptr()), kind_(PyUnicode_KIND(s.ptr())),
+          data_(static_cast<const char*>(PyUnicode_DATA(s.ptr())) + start * PyUnicode_KIND(s.ptr())),
+          size_(end - start) {}
     Py_ssize_t size() const { return size_; }
     Py_UCS4 operator[](Py_ssize_t i) const { return PyUnicode_READ(kind_, data_, i); }
     PyObject* object() const { return obj_; }
@@ -61,6 +67,8 @@ py::str upper(py::handle s);
 py::str lower(py::handle s);
 // str.strip() with no argument.
 py::str strip(py::handle s);
+// The bounds [start, end) that str.strip() keeps.
+std::pair<Py_ssize_t, Py_ssize_t> strip_bounds(const StrView& v);
 // Whether str.strip() of s would be empty.
 bool is_blank(py::handle s);
 // str.replace(old, new) for every occurrence.

@@ -2,6 +2,7 @@
 
 #include <new>
 #include <string_view>
+#include <tuple>
 
 #include "host/args.hpp"
 #include "host/console.hpp"
@@ -43,8 +44,6 @@ const py::str& colon() {
 // file path + ":" + name
 py::str key_of(py::handle path, py::handle name) { return concat(concat(path, colon()), name); }
 
-py::object group(const py::object& match, const char* name) { return match.attr("group")(name); }
-py::object group(const py::object& match, int n) { return match.attr("group")(n); }
 
 bool truthy(py::handle v) {
     const int r = PyObject_IsTrue(v.ptr());
@@ -192,24 +191,46 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
 
     for (Py_ssize_t i = 0; i < PyList_GET_SIZE(lines.ptr()); ++i) {
         const Py_ssize_t line_num = i + 1;
-        py::str line = stripped(py::reinterpret_borrow<py::object>(PyList_GET_ITEM(lines.ptr(), i)));
-        StrView v(line);
+        py::handle item = PyList_GET_ITEM(lines.ptr(), i);
+        // The tests look at the stripped part of the line in place; the
+        // stripped text itself is made only for the lines a reader gets.
+        py::str line;
+        bool have_line = true;
+        Py_ssize_t start = 0, end = 0;
+        if (PyUnicode_CheckExact(item.ptr())) {
+            std::tie(start, end) = host::strip_bounds(StrView(item));
+            if (start == 0 && end == PyUnicode_GET_LENGTH(item.ptr())) {
+                line = py::reinterpret_borrow<py::str>(item);
+            } else {
+                have_line = false;
+            }
+        } else {
+            line = stripped(item);
+        }
+        const StrView v = have_line ? StrView(line) : StrView(item, start, end);
+        auto text = [&]() -> const py::str& {
+            if (!have_line) {
+                line = host::substr(item, start, end);
+                have_line = true;
+            }
+            return line;
+        };
 
         if (is_function_definition(v)) {
             if (in_function && current) close_function(line_num - 1);
-            current = parse_function_definition(line, file_path, py::int_(line_num));
+            current = parse_function_definition(text(), file_path, py::int_(line_num));
             in_function = true;
         } else if (!in_function) {
             if (is_type_header(v)) {
-                parse_definition(false, line, py::int_(line_num), file_path);
+                parse_definition(false, text(), py::int_(line_num), file_path);
             } else if (is_enum_header(v)) {
-                parse_definition(true, line, py::int_(line_num), file_path);
+                parse_definition(true, text(), py::int_(line_num), file_path);
             } else if (is_variable_declaration(v)) {
-                parse_variable_declaration(line, file_path, py::int_(line_num), py::none());
+                parse_variable_declaration(text(), file_path, py::int_(line_num), py::none());
             }
         } else {
             if (is_variable_declaration(v)) {
-                parse_variable_declaration(line, file_path, py::int_(line_num), field(current, FuncField::name));
+                parse_variable_declaration(text(), file_path, py::int_(line_num), field(current, FuncField::name));
             } else if (v.starts_with(0, "End Function") || v.starts_with(0, "End Sub")) {
                 close_function(line_num);
                 in_function = false;
@@ -228,8 +249,9 @@ py::object ModuleParser::parse_function_definition(const py::str& line, const py
         return new_record(RecordKind::Function, {unknown, unknown, member(FuncType::OTHER), file_path, line_num,
                                                  py::int_(0), py::list(), py::list()});
     }
-    py::str name = group(match, "name");
-    py::object params = group(match, "params");
+    py::tuple groups = host::match_groups(match);  // prefix, kind, name, (params), params
+    py::str name = groups[2];
+    py::object params = groups[4];
     py::str params_str = (params.is_none() || !truthy(params)) ? py::str("") : py::str(params);
     py::list parameters = parse_function_parameters(params_str);
     return new_record(RecordKind::Function, {name, name, member(kind_by_suffix(name)), file_path, line_num,
@@ -267,9 +289,10 @@ py::list parse_function_parameters(const py::str& params_str) {
     for (py::handle piece : pieces) {
         py::object match = kParameter.match(piece);
         if (match.is_none()) continue;
-        py::object name = group(match, "name");
-        py::object type = group(match, "type");
-        py::object mode = group(match, 1);
+        py::tuple groups = host::match_groups(match);  // mode, name, (As type), type
+        py::object name = groups[1];
+        py::object type = groups[3];
+        py::object mode = groups[0];
         py::object type_text = type.is_none() ? py::object(*variant) : type;
         py::object mode_text = mode.is_none() ? py::object(*empty) : mode;
         parameters.append(py::make_tuple(name, type_text, mode_text));
@@ -301,10 +324,11 @@ void ModuleParser::parse_variable_declaration(const py::str& line, const py::str
     try {
         py::object match = kDeclaration.match(line);
         if (match.is_none()) return;
-        py::str scope_keyword = host::lower(group(match, 1));
-        py::object const_keyword = group(match, 2);
-        py::object names_part = group(match, "names");
-        py::str type_word = group(match, "type");
+        py::tuple groups = host::match_groups(match);  // keyword, Const, names, type
+        py::str scope_keyword = host::lower(groups[0]);
+        py::object const_keyword = groups[1];
+        py::object names_part = groups[2];
+        py::str type_word = groups[3];
 
         const bool in_procedure = truthy(function_name);
         Scope scope = Scope::ModulePrivate;
@@ -349,8 +373,9 @@ void ModuleParser::parse_definition(bool is_enum, const py::str& line, const py:
                                     const py::str& file_path) {
     py::object match = (is_enum ? kEnumHeader : kTypeHeader).match(line);
     if (match.is_none()) return;
-    py::str name = group(match, "name");
-    py::object scope_word = group(match, "scope");
+    py::tuple groups = host::match_groups(match);  // scope, name
+    py::str name = groups[1];
+    py::object scope_word = groups[0];
     const bool is_private = !scope_word.is_none() && host::equals(host::lower(scope_word), "private");
     py::str scope(is_private ? "private" : "public");
 
