@@ -18,6 +18,24 @@ bool space_at(const StrView& v, Py_ssize_t p) { return p < v.size() && is_space(
 
 Py_ssize_t len(std::string_view s) { return static_cast<Py_ssize_t>(s.size()); }
 
+// The letter that a keyword starting at p would begin with under the host's
+// ignore-case matching (lower case), or 0 when no ASCII keyword can start
+// there. Lets the tests turn down most lines after one look.
+char keyword_initial(const StrView& v, Py_ssize_t p) {
+    if (p >= v.size()) return 0;
+    const Py_UCS4 c = v[p];
+    if (c < 128) {
+        const char lower = static_cast<char>(c | 32);
+        return (lower >= 'a' && lower <= 'z') ? lower : 0;
+    }
+    switch (c) {
+        case 0x130: case 0x131: return 'i';
+        case 0x17F: return 's';
+        case 0x212A: return 'k';
+        default: return 0;
+    }
+}
+
 // Keyword `kw` at p followed by white space (ignoring case).
 bool word_then_space(const StrView& v, Py_ssize_t p, std::string_view kw) {
     return v.starts_with_ignorecase(p, kw) && space_at(v, p + len(kw));
@@ -48,19 +66,28 @@ bool scoped_definition(const StrView& v, std::string_view kw) {
 }  // namespace
 
 bool is_function_definition(const StrView& line) {
+    // Public, Private, Friend, Function or Sub comes first.
+    const char c = keyword_initial(line, skip_space(line, 0));
+    if (c != 'p' && c != 'f' && c != 's') return false;
     return header_with(line, "function") || header_with(line, "sub");
 }
 
 bool is_variable_declaration(const StrView& line) {
-    if (is_function_definition(line)) return false;
     const Py_ssize_t p = skip_space(line, 0);
+    const char c = keyword_initial(line, p);
+    if (c != 'p' && c != 'g' && c != 'd' && c != 'c') return false;
+    if (c == 'p' && is_function_definition(line)) return false;
     for (std::string_view kw : {"public", "private", "global", "dim", "const"})
         if (word_then_space(line, p, kw)) return true;
     return false;
 }
 
-bool is_type_header(const StrView& line) { return line.starts_with(0, "Type ") || scoped_definition(line, "type"); }
+bool is_type_header(const StrView& line) {
+    return line.starts_with(0, "Type ") || (keyword_initial(line, skip_space(line, 0)) == 'p' && scoped_definition(line, "type"));
+}
 
-bool is_enum_header(const StrView& line) { return line.starts_with(0, "Enum ") || scoped_definition(line, "enum"); }
+bool is_enum_header(const StrView& line) {
+    return line.starts_with(0, "Enum ") || (keyword_initial(line, skip_space(line, 0)) == 'p' && scoped_definition(line, "enum"));
+}
 
 }  // namespace tallowby::vba

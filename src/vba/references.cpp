@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -321,12 +322,24 @@ public:
         py::object current = py::none();
         for (Py_ssize_t i = 0; i < PyList_GET_SIZE(lines.ptr()); ++i) {
             py::object raw = py::reinterpret_borrow<py::object>(PyList_GET_ITEM(lines.ptr(), i));
-            py::str stripped = PyUnicode_CheckExact(raw.ptr()) ? host::strip(raw)
-                                                               : host::arg_str(raw.attr("strip")(), "line");
-            StrView v(stripped);
+            // The line tests look at the stripped part of an exact str in
+            // place; the stripped text is made only when the line has a
+            // reference (it is the references' context).
+            py::object stripped;
+            Py_ssize_t from = 0, to = 0;
+            if (PyUnicode_CheckExact(raw.ptr())) {
+                std::tie(from, to) = host::strip_bounds(StrView(raw));
+            } else {
+                stripped = host::arg_str(raw.attr("strip")(), "line");
+                to = PyUnicode_GET_LENGTH(stripped.ptr());
+            }
+            const StrView v = stripped ? StrView(stripped) : StrView(raw, from, to);
             if (is_function_definition(v)) {
                 Py_ssize_t begin = 0, end = 0;
-                if (header_name(v, begin, end)) current = host::substr(stripped, begin, end);
+                if (header_name(v, begin, end)) {
+                    current = stripped ? host::substr(stripped, begin, end)
+                                       : host::substr(raw, from + begin, from + end);
+                }
                 continue;
             }
             if (v.starts_with(0, "End Function") || v.starts_with(0, "End Sub")) {
@@ -335,14 +348,15 @@ public:
             }
             if (is_variable_declaration(v) || v.starts_with(0, "Type ") || v.starts_with(0, "Enum ")) continue;
             if (!PyUnicode_CheckExact(raw.ptr())) host::arg_str(raw, "line");
-            line(raw, i + 1, file_path, current, stripped);
+            line(raw, i + 1, file_path, current, stripped, from, to);
         }
     }
 
     // Records the references of a raw line (an exact str); `context` is its
-    // stripped text.
+    // stripped text, or null to take raw[from:to] when the first reference
+    // is found.
     void line(py::handle raw, Py_ssize_t line_num, py::handle file_path, py::handle function_name,
-              py::handle context, py::handle line_num_obj = py::handle()) {
+              py::object context, Py_ssize_t from = 0, Py_ssize_t to = 0, py::handle line_num_obj = py::handle()) {
         py::object number = py::reinterpret_borrow<py::object>(line_num_obj);
         for_each_run(raw.ptr(), [&](const auto* s, Py_ssize_t start, Py_ssize_t end, bool ascii) {
             if (!ascii || (s[start] >= '0' && s[start] <= '9')) return;
@@ -350,6 +364,7 @@ public:
             ReferenceWords::Entry* entry = words_.find(word);
             if (!entry) return;
             if (!number) number = py::int_(line_num);
+            if (!context) context = host::substr(raw, from, to);
             py::object record =
                 new_record(RecordKind::Reference, {entry->var_name, file_path, number, function_name, context});
             if (!entry->list) entry->list = list_for(entry->var_name);
@@ -489,7 +504,7 @@ void find_variable_references_in_line(ModuleParser& parser, const py::str& line,
                                       const py::str& file_path, py::handle function_name,
                                       const py::dict& all_variables) {
     ReferenceScan scan(parser, all_variables);
-    scan.line(line, 0, file_path, function_name, host::strip(line), line_num);
+    scan.line(line, 0, file_path, function_name, host::strip(line), 0, 0, line_num);
 }
 
 void collect_type_enum_references(ModuleParser& parser) {
