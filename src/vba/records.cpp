@@ -144,6 +144,7 @@ int record_set(PyObject* self, PyObject* value, void* closure) {
     PyObject* old = *slot;
     Py_XINCREF(value);
     *slot = value;
+    track_if_needed(self, value);
     Py_XDECREF(old);
     return 0;
 }
@@ -307,10 +308,16 @@ py::object new_record(RecordKind kind, std::initializer_list<py::handle> values)
     if (!obj) throw py::error_already_set();
     PyObject** slots = record_slots(obj);
     int i = 0;
+    bool holds_containers = false;
     for (py::handle v : values) {
         Py_INCREF(v.ptr());
         slots[i++] = v.ptr();
+        holds_containers = holds_containers || PyObject_IS_GC(v.ptr());
     }
+    // A record that holds only texts, numbers and None cannot be part of a
+    // cycle: keep it out of the collector's walks (there can be millions of
+    // references). Storing a container in a field tracks it again.
+    if (!holds_containers) PyObject_GC_UnTrack(obj);
     return py::reinterpret_steal<py::object>(obj);
 }
 

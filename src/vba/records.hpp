@@ -65,12 +65,19 @@ inline PyObject** record_slots(PyObject* record) {
 // A field's value (borrowed); null only when the attribute was deleted.
 inline PyObject* field(py::handle record, int index) { return record_slots(record.ptr())[index]; }
 
+// Records made from C++ with only atomic values are not tracked by the cyclic
+// collector; storing a container in one of them tracks it again.
+inline void track_if_needed(PyObject* record, PyObject* value) {
+    if (value && !PyObject_GC_IsTracked(record) && PyObject_IS_GC(value)) PyObject_GC_Track(record);
+}
+
 // Replaces a field's value (the new value is referenced, the old one released).
 inline void set_field(py::handle record, int index, py::handle value) {
     PyObject** slot = record_slots(record.ptr()) + index;
     PyObject* old = *slot;
     Py_XINCREF(value.ptr());
     *slot = value.ptr();
+    track_if_needed(record.ptr(), value.ptr());
     Py_XDECREF(old);
 }
 

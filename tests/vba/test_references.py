@@ -411,3 +411,18 @@ def test_type_info_default_files_are_distinct():
     a = TypeInfo("A", "A", "Type", "f", 1)
     b = TypeInfo("B", "B", "Type", "f", 2)
     assert a.referenced_files is not b.referenced_files
+
+
+def test_references_stay_out_of_the_collector_until_they_hold_a_container(fixture_program):
+    parser, _ = parse(fixture_program)
+    refs = next(refs for refs in parser.variable_references.values() if len(refs) >= 2)
+    ref = refs.pop()
+    assert not gc.is_tracked(ref)
+    ref.context = [ref]  # a cycle: ref -> list -> ref
+    assert gc.is_tracked(ref)
+    del ref
+    gc.collect()
+    cycle = refs.pop()
+    cycle.function_name = [cycle]
+    del cycle
+    assert gc.collect() == 2  # the record and its list, found only because the record is tracked again
