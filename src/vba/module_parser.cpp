@@ -9,6 +9,7 @@
 #include "host/regex.hpp"
 #include "host/text.hpp"
 #include "host/text_file.hpp"
+#include "vba/declaration_match.hpp"
 #include "vba/line_tests.hpp"
 #include "vba/naming_rules.hpp"
 #include "vba/records.hpp"
@@ -21,9 +22,6 @@ using host::HostPattern;
 using host::kIgnoreCase;
 using host::StrView;
 
-const HostPattern kDeclaration(
-    R"(^\s*(Public|Private|Global|Dim|Const)\s+(?:(Const)\s+)?(?P<names>.+?)\s+As\s+(?:New\s+)?(?P<type>\w+)(?:\s*\([^)]*\))?\s*(?:=\s*.+)?$)",
-    kIgnoreCase);
 const HostPattern kHeader(R"(^\s*(Public|Private|Friend)?\s*(Function|Sub)\s+(?P<name>\w+)\s*(\((?P<params>.*)\))?)",
                           kIgnoreCase);
 const HostPattern kParameter(R"(^(ByVal|ByRef)?\s*(?P<name>\w+)\s*(As\s+(?P<type>[\w\[\]]+))?)", kIgnoreCase);
@@ -322,13 +320,14 @@ py::handle parse_variable_type(const py::str& type_str) { return member(variable
 void ModuleParser::parse_variable_declaration(const py::str& line, const py::str& file_path,
                                               const py::int_& line_num, py::handle function_name) {
     try {
-        py::object match = kDeclaration.match(line);
-        if (match.is_none()) return;
-        py::tuple groups = host::match_groups(match);  // keyword, Const, names, type
-        py::str scope_keyword = host::lower(groups[0]);
-        py::object const_keyword = groups[1];
-        py::object names_part = groups[2];
-        py::str type_word = groups[3];
+        DeclarationMatch match;
+        if (!match_declaration(StrView(line), match)) return;
+        py::str scope_keyword = host::lower(host::substr(line, match.keyword_start, match.keyword_end));
+        py::object const_keyword = match.const_start < 0
+                                       ? py::object(py::none())
+                                       : py::object(host::substr(line, match.const_start, match.const_end));
+        py::object names_part = host::substr(line, match.names_start, match.names_end);
+        py::str type_word = host::substr(line, match.type_start, match.type_end);
 
         const bool in_procedure = truthy(function_name);
         Scope scope = Scope::ModulePrivate;
