@@ -5,10 +5,11 @@ Usage: python bench/bench_flow_and_instances.py [rows]
 import pathlib
 import sys
 import tempfile
-import time
 
 from tallowby.garvel import Garvel
 from tallowby.ostrand import Ostrand
+
+from timing import timed
 
 
 def flow_row(opcode, param, number="", hard="", sort=""):
@@ -40,17 +41,6 @@ def write_sheets(folder, rows):
         fields[40] = f"./patterns/Burst {i}.PATX.GZ"
         lines.append("\t".join(fields))
     (folder / "Instances.txt").write_text(header + "\n".join(lines) + "\n")
-
-
-def timed(label, fn, repeat=5):
-    best = min(_once(fn) for _ in range(repeat))
-    print(f"{label:<40} {best * 1000:9.1f} ms")
-
-
-def _once(fn):
-    start = time.perf_counter()
-    fn()
-    return time.perf_counter() - start
 
 
 def main():

@@ -5,9 +5,10 @@ Usage: python bench/bench_pattern_sets.py [rows]
 import pathlib
 import sys
 import tempfile
-import time
 
 from tallowby.pendrel import Pendrel
+
+from timing import timed
 
 
 def write_files(folder, rows):
@@ -25,17 +26,6 @@ def write_files(folder, rows):
         if i % 100 == 0:
             listing.append("  some other line of the listing\n")
     (folder / "listing.txt").write_text("".join(listing))
-
-
-def timed(label, fn, repeat=5):
-    best = min(_once(fn) for _ in range(repeat))
-    print(f"{label:<40} {best * 1000:9.1f} ms")
-
-
-def _once(fn):
-    start = time.perf_counter()
-    fn()
-    return time.perf_counter() - start
 
 
 def main():

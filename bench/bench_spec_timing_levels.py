@@ -5,12 +5,13 @@ Usage: python bench/bench_spec_timing_levels.py [rows]
 import pathlib
 import sys
 import tempfile
-import time
 
 from tallowby.ambrel import ParsePinLevel
 from tallowby.corvain import ParseGlobalSpec
 from tallowby.sunmere import Sunmere
 from tallowby.valcour import ParseTIM
+
+from timing import timed
 
 
 def write_sheets(folder, rows):
@@ -35,17 +36,6 @@ def write_sheets(folder, rows):
     for i in range(rows):
         levels.append(f"\tpin_{i % 2000}\t\t{params[i % 4]}\t=vdd*{i % 9} V\tcomment")
     (folder / "Pin Levels.txt").write_text("\n".join(levels) + "\n")
-
-
-def timed(label, fn, repeat=5):
-    best = min(_once(fn) for _ in range(repeat))
-    print(f"{label:<40} {best * 1000:9.1f} ms")
-
-
-def _once(fn):
-    start = time.perf_counter()
-    fn()
-    return time.perf_counter() - start
 
 
 def main():
