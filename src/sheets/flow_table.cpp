@@ -20,31 +20,24 @@ namespace {
 // parameter.
 template <typename Size, typename Get>
 py::dict build_record(bool ultraflex, Size&& size, Get&& field) {
-    py::dict record;
+    py::object opcode = field(6);
+    py::object parameter = host::upper(field(7));
+    py::object number, hard_bin, sort_bin, result;
     if (size() > 8) {
-        py::object opcode = field(6);
-        py::object parameter = host::upper(field(7));
-        py::object number = field(9);
-        py::object hard_bin = field(ultraflex ? 16 : 11);
-        py::object sort_bin = field(ultraflex ? 18 : 13);
-        py::object result = field(ultraflex ? 19 : 14);
-        record["Opcode"] = opcode;
-        record["Parameter"] = parameter;
-        record["TestNumber"] = number;
-        record["HardBin"] = hard_bin;
-        record["SortBin"] = sort_bin;
-        record["Result"] = result;
+        number = field(9);
+        hard_bin = field(ultraflex ? 16 : 11);
+        sort_bin = field(ultraflex ? 18 : 13);
+        result = field(ultraflex ? 19 : 14);
     } else {
-        py::object opcode = field(6);
-        py::object parameter = host::upper(field(7));
-        py::str empty("");
-        record["Opcode"] = opcode;
-        record["Parameter"] = parameter;
-        record["TestNumber"] = empty;
-        record["HardBin"] = empty;
-        record["SortBin"] = empty;
-        record["Result"] = empty;
+        number = hard_bin = sort_bin = result = py::str("");
     }
+    py::dict record;
+    record["Opcode"] = opcode;
+    record["Parameter"] = parameter;
+    record["TestNumber"] = number;
+    record["HardBin"] = hard_bin;
+    record["SortBin"] = sort_bin;
+    record["Result"] = result;
     return record;
 }
 
