@@ -9,6 +9,7 @@
 #include "host/regex.hpp"
 #include "host/text.hpp"
 #include "host/text_file.hpp"
+#include "host/utf8_lines.hpp"
 #include "vba/declaration_match.hpp"
 #include "vba/line_tests.hpp"
 #include "vba/naming_rules.hpp"
@@ -157,12 +158,7 @@ void ModuleParser::parse_files(py::handle self, const py::str& directory_path) {
     for (py::handle path_h : paths) {
         py::str path = py::reinterpret_borrow<py::str>(path_h);
         try {
-            py::list lines;
-            {
-                host::TextFile file(path, "utf-8", "ignore");
-                lines = file.readlines();
-                file.close();
-            }
+            py::list lines = host::read_utf8_lines_ignoring_errors(path);
             store(files, path, lines);
             parse_file(path, lines);
         } catch (...) {

@@ -1,0 +1,208 @@
+#include "host/utf8_lines.hpp"
+
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace tallowby::host {
+
+namespace {
+
+// The bytes of the file, read with one read through the host's binary open();
+// the file is closed whether the read succeeds or not.
+py::object read_all_bytes(py::handle path) {
+    PyObject* builtins = PyEval_GetBuiltins();
+    PyObject* open = builtins ? PyDict_GetItemString(builtins, "open") : nullptr;
+    if (!open) {
+        if (!PyErr_Occurred()) PyErr_SetString(PyExc_RuntimeError, "open() is not available");
+        throw py::error_already_set();
+    }
+    PyObject* f = PyObject_CallFunction(open, "Osi", path.ptr(), "rb", 0);
+    if (!f) throw py::error_already_set();
+    py::object file = py::reinterpret_steal<py::object>(f);
+
+    PyObject* data = PyObject_CallMethod(f, "read", nullptr);
+    if (!data) {
+        // Close, keeping the read's own error.
+        PyObject *type, *value, *tb;
+        PyErr_Fetch(&type, &value, &tb);
+        PyObject* r = PyObject_CallMethod(f, "close", nullptr);
+        Py_XDECREF(r);
+        PyErr_Clear();
+        PyErr_Restore(type, value, tb);
+        throw py::error_already_set();
+    }
+    py::object bytes = py::reinterpret_steal<py::object>(data);
+    PyObject* r = PyObject_CallMethod(f, "close", nullptr);
+    if (!r) throw py::error_already_set();
+    Py_DECREF(r);
+    if (!PyBytes_Check(data)) {
+        PyErr_Format(PyExc_TypeError, "read() should return bytes, not %.200s", Py_TYPE(data)->tp_name);
+        throw py::error_already_set();
+    }
+    return bytes;
+}
+
+// The smallest maximum character that PyUnicode_New accepts for a text whose
+// characters, or-ed together, give `bits`: the kinds split at powers of two,
+// so the or of all characters tells the kind as well as their maximum does.
+Py_UCS4 max_char_for(Py_UCS4 bits) {
+    if (bits < 0x80) return 0x7F;
+    if (bits < 0x100) return 0xFF;
+    if (bits < 0x10000) return 0xFFFF;
+    return 0x10FFFF;
+}
+
+template <typename T>
+Py_UCS4 or_of(const T* p, Py_ssize_t n) {
+    Py_UCS4 bits = 0;
+    for (Py_ssize_t i = 0; i < n; ++i) bits |= p[i];
+    return bits;
+}
+
+template <typename From, typename To>
+void narrow(const From* src, Py_ssize_t n, void* dest) {
+    To* d = static_cast<To*>(dest);
+    for (Py_ssize_t i = 0; i < n; ++i) d[i] = static_cast<To>(src[i]);
+}
+
+// A new exact str of the n characters at src followed, when `newline`, by "\n",
+// in the narrowest kind that holds them.
+template <typename T>
+PyObject* make_line(const T* src, Py_ssize_t n, bool newline, Py_UCS4 max_char) {
+    PyObject* s = PyUnicode_New(n + (newline ? 1 : 0), max_char);
+    if (!s) return nullptr;
+    const int kind = PyUnicode_KIND(s);
+    void* data = PyUnicode_DATA(s);
+    if (kind == static_cast<int>(sizeof(T))) {
+        if (n) std::memcpy(data, src, static_cast<size_t>(n) * sizeof(T));
+    } else if (kind == PyUnicode_1BYTE_KIND) {
+        narrow<T, Py_UCS1>(src, n, data);
+    } else {
+        narrow<T, Py_UCS2>(src, n, data);
+    }
+    if (newline) PyUnicode_WRITE(kind, data, n, '\n');
+    return s;
+}
+
+// Position of the first CR or LF in [p, end), or end.
+template <typename T>
+const T* find_line_end(const T* p, const T* end) {
+    while (p < end && *p != '\n' && *p != '\r') ++p;
+    return p;
+}
+
+// One-byte texts. Without a CR anywhere, lines end only at LF, found with
+// memchr; otherwise CR and LF are looked for in one pass, 16 bytes at a time.
+class ByteLineEnds {
+public:
+    ByteLineEnds(const Py_UCS1* begin, const Py_UCS1* end)
+        : end_(end), has_cr_(std::memchr(begin, '\r', static_cast<size_t>(end - begin)) != nullptr) {}
+
+    const Py_UCS1* find(const Py_UCS1* p) const {
+        if (!has_cr_) {
+            const void* hit = std::memchr(p, '\n', static_cast<size_t>(end_ - p));
+            return hit ? static_cast<const Py_UCS1*>(hit) : end_;
+        }
+#if defined(__SSE2__)
+        const __m128i lf = _mm_set1_epi8('\n');
+        const __m128i cr = _mm_set1_epi8('\r');
+        while (end_ - p >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)));
+            if (hits) return p + __builtin_ctz(static_cast<unsigned>(hits));
+            p += 16;
+        }
+#endif
+        return find_line_end(p, end_);
+    }
+
+private:
+    const Py_UCS1* end_;
+    bool has_cr_;
+};
+
+template <typename T>
+struct GenericLineEnds {
+    const T* end;
+    const T* find(const T* p) const { return find_line_end(p, end); }
+};
+
+template <typename T, typename Ends>
+void split_into(PyObject* text, const T* begin, Py_ssize_t size, bool ascii, Ends ends, PyObject* out) {
+    const T* end = begin + size;
+    const T* p = begin;
+    while (p < end) {
+        const T* stop = ends.find(p);
+        const T* next = stop;
+        bool newline = false;
+        if (stop < end) {
+            newline = true;
+            next = stop + 1;
+            if (*stop == '\r' && next < end && *next == '\n') ++next;
+        }
+        const Py_ssize_t n = stop - p;
+        PyObject* line;
+        if (p == begin && next == end && (!newline || *stop == '\n')) {
+            // The whole text is one line as it stands.
+            Py_INCREF(text);
+            line = text;
+        } else {
+            const Py_UCS4 bits = ascii ? 0 : or_of(p, n);
+            line = make_line(p, n, newline, max_char_for(bits));
+            if (!line) throw py::error_already_set();
+        }
+        const int rc = PyList_Append(out, line);
+        Py_DECREF(line);
+        if (rc < 0) throw py::error_already_set();
+        p = next;
+    }
+}
+
+}  // namespace
+
+py::list split_universal_lines(py::handle text) {
+    PyObject* s = text.ptr();
+    if (!PyUnicode_CheckExact(s)) {
+        PyErr_Format(PyExc_TypeError, "expected str, got %.200s", Py_TYPE(s)->tp_name);
+        throw py::error_already_set();
+    }
+    py::list out;
+    const Py_ssize_t size = PyUnicode_GET_LENGTH(s);
+    if (size == 0) return out;
+    const void* data = PyUnicode_DATA(s);
+    switch (PyUnicode_KIND(s)) {
+        case PyUnicode_1BYTE_KIND: {
+            const auto* b = static_cast<const Py_UCS1*>(data);
+            split_into(s, b, size, PyUnicode_IS_ASCII(s), ByteLineEnds(b, b + size), out.ptr());
+            break;
+        }
+        case PyUnicode_2BYTE_KIND: {
+            const auto* b = static_cast<const Py_UCS2*>(data);
+            split_into(s, b, size, false, GenericLineEnds<Py_UCS2>{b + size}, out.ptr());
+            break;
+        }
+        default: {
+            const auto* b = static_cast<const Py_UCS4*>(data);
+            split_into(s, b, size, false, GenericLineEnds<Py_UCS4>{b + size}, out.ptr());
+            break;
+        }
+    }
+    return out;
+}
+
+py::list read_utf8_lines_ignoring_errors(py::handle path) {
+    py::str text;
+    {
+        py::object bytes = read_all_bytes(path);
+        PyObject* decoded =
+            PyUnicode_DecodeUTF8(PyBytes_AS_STRING(bytes.ptr()), PyBytes_GET_SIZE(bytes.ptr()), "ignore");
+        if (!decoded) throw py::error_already_set();
+        text = py::reinterpret_steal<py::str>(decoded);
+    }
+    return split_universal_lines(text);
+}
+
+}  // namespace tallowby::host
