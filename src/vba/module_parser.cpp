@@ -6,6 +6,7 @@
 
 #include "host/args.hpp"
 #include "host/console.hpp"
+#include "host/gc_pause.hpp"
 #include "host/regex.hpp"
 #include "host/text.hpp"
 #include "host/text_file.hpp"
@@ -133,6 +134,9 @@ ModuleParser::ModuleParser() {
 }
 
 void ModuleParser::parse_files(py::handle self, const py::str& directory_path) {
+    // The lines, records and maps made here hold no cycles: the collector
+    // would only walk the growing heap again and again.
+    host::GcPause no_gc;
     py::module_ os = py::module_::import("os");
     py::object join = os.attr("path").attr("join");
 

@@ -48,6 +48,9 @@ std::array<KindDef, 4>& kinds() {
 
 KindDef& def_of(RecordKind k) { return kinds()[static_cast<size_t>(k)]; }
 
+// The record classes by kind, once registered (read on every record made).
+PyTypeObject* record_types[4] = {};
+
 // The record kind of an instance (its own class or the record class it derives from).
 const KindDef* kind_of(PyObject* self) {
     for (auto& k : kinds())
@@ -295,15 +298,21 @@ PyTypeObject* make_type(py::module_& m, KindDef& k, bool with_post_init) {
 }  // namespace
 
 void register_records(py::module_& m) {
-    for (auto& k : kinds()) k.type = make_type(m, k, &k == &def_of(RecordKind::Type));
+    for (auto& k : kinds()) {
+        k.type = make_type(m, k, &k == &def_of(RecordKind::Type));
+        record_types[&k - kinds().data()] = k.type;
+    }
 }
 
 PyTypeObject* record_type(RecordKind kind) { return def_of(kind).type; }
 
-bool is_record(py::handle obj, RecordKind kind) { return PyObject_TypeCheck(obj.ptr(), def_of(kind).type); }
+bool is_record(py::handle obj, RecordKind kind) {
+    PyTypeObject* const type = record_types[static_cast<size_t>(kind)];
+    return Py_IS_TYPE(obj.ptr(), type) || PyObject_TypeCheck(obj.ptr(), type);
+}
 
 py::object new_record(RecordKind kind, std::initializer_list<py::handle> values) {
-    PyTypeObject* tp = def_of(kind).type;
+    PyTypeObject* tp = record_types[static_cast<size_t>(kind)];
     PyObject* obj = PyType_GenericAlloc(tp, 0);
     if (!obj) throw py::error_already_set();
     PyObject** slots = record_slots(obj);
@@ -319,6 +328,20 @@ py::object new_record(RecordKind kind, std::initializer_list<py::handle> values)
     // references). Storing a container in a field tracks it again.
     if (!holds_containers) PyObject_GC_UnTrack(obj);
     return py::reinterpret_steal<py::object>(obj);
+}
+
+PyObject* new_reference(PyObject* var_name, PyObject* file_path, PyObject* line_number, PyObject* function_name,
+                        PyObject* context) {
+    // Not tracked from the start: a reference holds only atomic values.
+    PyObject* obj = PyObject_GC_New(PyObject, record_types[static_cast<size_t>(RecordKind::Reference)]);
+    if (!obj) return nullptr;
+    PyObject** slots = record_slots(obj);
+    PyObject* values[RefField::count] = {var_name, file_path, line_number, function_name, context};
+    for (int i = 0; i < RefField::count; ++i) {
+        Py_INCREF(values[i]);
+        slots[i] = values[i];
+    }
+    return obj;
 }
 
 }  // namespace tallowby::vba

@@ -57,6 +57,12 @@ bool is_record(py::handle obj, RecordKind kind);
 // referenced_files.
 py::object new_record(RecordKind kind, std::initializer_list<py::handle> values);
 
+// A new VariableReference (a new reference, or null with the host error set)
+// whose fields are all texts, numbers or None: made without the generic
+// allocation and kept out of the cyclic collector.
+PyObject* new_reference(PyObject* var_name, PyObject* file_path, PyObject* line_number, PyObject* function_name,
+                        PyObject* context);
+
 // The field slots of a record.
 inline PyObject** record_slots(PyObject* record) {
     return reinterpret_cast<PyObject**>(reinterpret_cast<char*>(record) + sizeof(PyObject));

@@ -1,7 +1,9 @@
 #include "vba/references.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -79,9 +81,36 @@ inline bool word_at(Ch c, const std::array<bool, 256>& latin1) {
     return u < 256 ? latin1[u] : host::is_word(u);
 }
 
+// Classes of the code points of one-byte texts: 0 for no word character, 1
+// for an ASCII word character, 2 for any other word character.
+const std::array<uint8_t, 256>& latin1_classes() {
+    static const std::array<uint8_t, 256> table = [] {
+        std::array<uint8_t, 256> t{};
+        for (Py_UCS4 c = 0; c < 256; ++c) t[c] = host::is_word(c) ? (c < 128 ? 1 : 2) : 0;
+        return t;
+    }();
+    return table;
+}
+
 // Calls f(data, start, end, all_ascii) for every run of the text's code points.
 template <typename Ch, typename F>
 void runs_of(const Ch* s, Py_ssize_t n, F& f) {
+    if constexpr (sizeof(Ch) == 1) {
+        const auto& cls = latin1_classes();
+        const Ch* p = s;
+        const Ch* const e = s + n;
+        for (;;) {
+            while (p < e && !cls[*p]) ++p;
+            if (p == e) return;
+            const Ch* const b = p;
+            uint8_t seen = 0;
+            do {
+                seen |= cls[*p];
+                ++p;
+            } while (p < e && cls[*p]);
+            f(s, b - s, p - s, seen == 1);
+        }
+    }
     const auto& latin1 = latin1_word_table();
     Py_ssize_t i = 0;
     for (;;) {
@@ -155,28 +184,92 @@ struct TextHash {
     using is_transparent = void;
     size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
 };
-template <typename V>
-using TextMap = std::unordered_map<std::string, V, TextHash, std::equal_to<>>;
 using TextSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
 
-// A small bit table over the length and the first and last bytes of the
-// texts of a map: most words of a line are no name at all, and the table
-// turns them away without touching the map.
-class TextFilter {
+// A hash of a word's UTF-8 text, eight bytes at a time.
+inline uint64_t word_hash(std::string_view s) {
+    constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
+    uint64_t h = s.size() * kMul;
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t chunk;
+        std::memcpy(&chunk, s.data() + i, 8);
+        h = (h ^ chunk) * kMul;
+        h ^= h >> 32;
+    }
+    if (i < s.size()) {
+        uint64_t chunk = 0;
+        for (size_t k = 0; i + k < s.size(); ++k)
+            chunk |= uint64_t{static_cast<unsigned char>(s[i + k])} << (8 * k);
+        h = (h ^ chunk) * kMul;
+        h ^= h >> 32;
+    }
+    h *= 0xD6E8FEB86659FD93ull;
+    return h ^ (h >> 29);
+}
+
+// Words of a pass and their values: open addressing over the words' hashes,
+// with a small bit table in front that turns away most words of a line (no
+// name at all) without touching the slots.
+template <typename V>
+class WordTable {
 public:
-    void add(std::string_view s) { bits_[slot(s) >> 6] |= uint64_t{1} << (slot(s) & 63); }
-    bool may_hold(std::string_view s) const { return (bits_[slot(s) >> 6] >> (slot(s) & 63)) & 1; }
+    struct Item {
+        std::string text;
+        V value;
+    };
+
+    bool empty() const { return items_.empty(); }
+
+    V* find(std::string_view word) { return find(word, word_hash(word)); }
+
+    V* find(std::string_view word, uint64_t h) {
+        if (!((bits_[(h >> 6) & kBitMask] >> (h & 63)) & 1)) return nullptr;
+        for (size_t i = h & mask_;; i = (i + 1) & mask_) {
+            const Slot& slot = slots_[i];
+            if (slot.index == 0) return nullptr;
+            if (slot.hash == h) {
+                Item& item = items_[slot.index - 1];
+                if (item.text == word) return &item.value;
+            }
+        }
+    }
+
+    // Adds a word not in the table yet; the pointer is valid until the next add.
+    V* add(std::string_view word, V value) {
+        if ((items_.size() + 1) * 2 > slots_.size()) grow();
+        const uint64_t h = word_hash(word);
+        items_.push_back({std::string(word), std::move(value)});
+        place(h, items_.size());
+        return &items_.back().value;
+    }
 
 private:
-    static size_t slot(std::string_view s) {
-        if (s.empty()) return 0;
-        const size_t h = (s.size() * 0x9E37u) ^ (static_cast<unsigned char>(s.front()) * 0x85EBu) ^
-                         (static_cast<unsigned char>(s.back()) * 0xC2B3u) ^
-                         (static_cast<unsigned char>(s[s.size() / 2]) * 0x27D4u);
-        return h & (kBits - 1);
+    struct Slot {
+        uint64_t hash = 0;
+        size_t index = 0;  // 1 + position in items_, 0 for a free slot
+    };
+    static constexpr size_t kBitWords = 1024;  // 64 Kib
+    static constexpr size_t kBitMask = kBitWords - 1;
+
+    void place(uint64_t h, size_t index) {
+        bits_[(h >> 6) & kBitMask] |= uint64_t{1} << (h & 63);
+        size_t i = h & mask_;
+        while (slots_[i].index != 0) i = (i + 1) & mask_;
+        slots_[i] = {h, index};
     }
-    static constexpr size_t kBits = 1 << 16;
-    std::array<uint64_t, kBits / 64> bits_{};
+
+    void grow() {
+        const size_t size = slots_.empty() ? 64 : slots_.size() * 2;
+        slots_.assign(size, Slot{});
+        mask_ = size - 1;
+        for (size_t k = 0; k < items_.size(); ++k) place(word_hash(items_[k].text), k + 1);
+    }
+
+    std::vector<Item> items_;
+    std::vector<Slot> slots_;
+    size_t mask_ = 0;
+    std::array<uint64_t, kBitWords> bits_{};
 };
 
 // ---------------------------------------------------------------------------
@@ -202,6 +295,11 @@ bool ascii_identifier(std::string_view s) {
     return true;
 }
 
+constexpr std::string_view kProcedureKeywords[] = {"function", "sub"};
+constexpr std::string_view kProcedureModifiers[] = {"public", "private", "friend"};
+constexpr std::string_view kDefinitionKeywords[] = {"type", "enum"};
+constexpr std::string_view kDefinitionModifiers[] = {"public", "private"};
+
 // ^\s*(Public|Private|Friend)?\s*(Function|Sub)\s+(?P<name>\w+), ignoring
 // case: the name's bounds when the line matches.
 bool header_name(const StrView& v, Py_ssize_t& begin, Py_ssize_t& end) {
@@ -210,7 +308,7 @@ bool header_name(const StrView& v, Py_ssize_t& begin, Py_ssize_t& end) {
         return p;
     };
     auto keyword_name = [&](Py_ssize_t p) {
-        for (std::string_view kw : {"function", "sub"}) {
+        for (std::string_view kw : kProcedureKeywords) {
             if (!v.starts_with_ignorecase(p, kw)) continue;
             Py_ssize_t q = p + static_cast<Py_ssize_t>(kw.size());
             if (q >= v.size() || !host::is_space(v[q])) return false;
@@ -224,7 +322,7 @@ bool header_name(const StrView& v, Py_ssize_t& begin, Py_ssize_t& end) {
         return false;
     };
     const Py_ssize_t p = skip_space(0);
-    for (std::string_view modifier : {"public", "private", "friend"}) {
+    for (std::string_view modifier : kProcedureModifiers) {
         if (v.starts_with_ignorecase(p, modifier)) {
             if (keyword_name(skip_space(p + static_cast<Py_ssize_t>(modifier.size())))) return true;
             break;  // the modifiers differ within their first letters
@@ -246,11 +344,9 @@ public:
     ReferenceWords(ModuleParser& parser, const py::dict& all_variables)
         : parser_(parser), all_variables_(all_variables) {}
 
-    Entry* find(std::string_view word) {
+    Entry* find(std::string_view word, uint64_t hash) {
         if (!built_) build();
-        if (!host_lookup_ && !filter_.may_hold(word)) return nullptr;
-        auto it = words_.find(word);
-        if (it != words_.end()) return &it->second;
+        if (Entry* found = words_.find(word, hash)) return found;
         if (!host_lookup_) return nullptr;
         return decide_by_host(word);
     }
@@ -283,8 +379,7 @@ private:
             const int is_procedure = PySet_Contains(function_names_.ptr(), key);
             if (is_procedure < 0) throw py::error_already_set();
             if (is_procedure) continue;
-            words_.emplace(std::string(text), Entry{py::reinterpret_borrow<py::object>(key), py::object()});
-            filter_.add(text);
+            words_.add(text, Entry{py::reinterpret_borrow<py::object>(key), py::object()});
         }
         built_ = true;
     }
@@ -300,7 +395,7 @@ private:
             not_words_.emplace(word);
             return nullptr;
         }
-        return &words_.emplace(std::string(word), Entry{w, py::object()}).first->second;
+        return words_.add(word, Entry{w, py::object()});
     }
 
     ModuleParser& parser_;
@@ -308,85 +403,8 @@ private:
     py::set function_names_;
     bool built_ = false;
     bool host_lookup_ = false;
-    TextMap<Entry> words_;
-    TextFilter filter_;
+    WordTable<Entry> words_;
     TextSet not_words_;
-};
-
-class ReferenceScan {
-public:
-    ReferenceScan(ModuleParser& parser, const py::dict& all_variables)
-        : parser_(parser), words_(parser, all_variables) {}
-
-    void file(const py::str& file_path, const py::list& lines) {
-        py::object current = py::none();
-        for (Py_ssize_t i = 0; i < PyList_GET_SIZE(lines.ptr()); ++i) {
-            py::object raw = py::reinterpret_borrow<py::object>(PyList_GET_ITEM(lines.ptr(), i));
-            // The line tests look at the stripped part of an exact str in
-            // place; the stripped text is made only when the line has a
-            // reference (it is the references' context).
-            py::object stripped;
-            Py_ssize_t from = 0, to = 0;
-            if (PyUnicode_CheckExact(raw.ptr())) {
-                std::tie(from, to) = host::strip_bounds(StrView(raw));
-            } else {
-                stripped = host::arg_str(raw.attr("strip")(), "line");
-                to = PyUnicode_GET_LENGTH(stripped.ptr());
-            }
-            const StrView v = stripped ? StrView(stripped) : StrView(raw, from, to);
-            if (is_function_definition(v)) {
-                Py_ssize_t begin = 0, end = 0;
-                if (header_name(v, begin, end)) {
-                    current = stripped ? host::substr(stripped, begin, end)
-                                       : host::substr(raw, from + begin, from + end);
-                }
-                continue;
-            }
-            if (v.starts_with(0, "End Function") || v.starts_with(0, "End Sub")) {
-                current = py::none();
-                continue;
-            }
-            if (is_variable_declaration(v) || v.starts_with(0, "Type ") || v.starts_with(0, "Enum ")) continue;
-            if (!PyUnicode_CheckExact(raw.ptr())) host::arg_str(raw, "line");
-            line(raw, i + 1, file_path, current, stripped, from, to);
-        }
-    }
-
-    // Records the references of a raw line (an exact str); `context` is its
-    // stripped text, or null to take raw[from:to] when the first reference
-    // is found.
-    void line(py::handle raw, Py_ssize_t line_num, py::handle file_path, py::handle function_name,
-              py::object context, Py_ssize_t from = 0, Py_ssize_t to = 0, py::handle line_num_obj = py::handle()) {
-        py::object number = py::reinterpret_borrow<py::object>(line_num_obj);
-        for_each_run(raw.ptr(), [&](const auto* s, Py_ssize_t start, Py_ssize_t end, bool ascii) {
-            if (!ascii || (s[start] >= '0' && s[start] <= '9')) return;
-            std::string_view word = run_text(s, start, end, true, buffer_);
-            ReferenceWords::Entry* entry = words_.find(word);
-            if (!entry) return;
-            if (!number) number = py::int_(line_num);
-            if (!context) context = host::substr(raw, from, to);
-            py::object record =
-                new_record(RecordKind::Reference, {entry->var_name, file_path, number, function_name, context});
-            if (!entry->list) entry->list = list_for(entry->var_name);
-            append_to(entry->list, record);
-        });
-    }
-
-private:
-    // The list of `name` in variable_references, stored there when missing.
-    py::object list_for(const py::object& name) {
-        PyObject* refs = parser_.variable_references.ptr();
-        PyObject* existing = PyDict_GetItemWithError(refs, name.ptr());
-        if (existing) return py::reinterpret_borrow<py::object>(existing);
-        if (PyErr_Occurred()) throw py::error_already_set();
-        py::list fresh;
-        store(parser_.variable_references, name, fresh);
-        return fresh;
-    }
-
-    ModuleParser& parser_;
-    ReferenceWords words_;
-    std::string buffer_;
 };
 
 // ---------------------------------------------------------------------------
@@ -399,14 +417,18 @@ bool definition_header(const StrView& v) {
         return p;
     };
     auto keyword_space = [&](Py_ssize_t p) {
-        for (std::string_view kw : {"type", "enum"}) {
+        for (std::string_view kw : kDefinitionKeywords) {
             const Py_ssize_t q = p + static_cast<Py_ssize_t>(kw.size());
             if (v.starts_with_ignorecase(p, kw) && q < v.size() && host::is_space(v[q])) return true;
         }
         return false;
     };
     const Py_ssize_t p = skip_space(0);
-    for (std::string_view modifier : {"public", "private"})
+    if (p >= v.size()) return false;
+    const Py_UCS4 c = v[p];
+    if (!host::matches_ignorecase(c, 'p') && !host::matches_ignorecase(c, 't') && !host::matches_ignorecase(c, 'e'))
+        return false;
+    for (std::string_view modifier : kDefinitionModifiers)
         if (v.starts_with_ignorecase(p, modifier) &&
             keyword_space(skip_space(p + static_cast<Py_ssize_t>(modifier.size()))))
             return true;
@@ -463,9 +485,261 @@ struct TypeName {
     uint64_t counted_line = 0;
 };
 
+// Counts the uses of the Type and Enum names, line by line: a name counts once
+// per line it is found in as a whole word.
+class TypeCounter {
+public:
+    explicit TypeCounter(ModuleParser& parser) {
+        auto enter = [&](const py::dict& records) {
+            for (auto item : records) {
+                py::handle info = item.second;
+                store(all_types_, attr_of(info, RecordKind::Type, TypeField::name, "name"), info);
+                store(all_types_, attr_of(info, RecordKind::Type, TypeField::original_name, "original_name"),
+                      info);
+            }
+        };
+        enter(parser.types);
+        enter(parser.enums);
+
+        // Names that are one run of word characters are found by looking up
+        // the line's runs; any other text goes through a literal search.
+        names_.reserve(static_cast<size_t>(PyDict_GET_SIZE(all_types_.ptr())));
+        PyObject *key, *value;
+        Py_ssize_t pos = 0;
+        std::string text;
+        while (PyDict_Next(all_types_.ptr(), &pos, &key, &value)) {
+            names_.push_back({key, value});
+            if (!PyUnicode_Check(key))
+                non_text_ = true;
+            else if (word_run_text(key, text))
+                by_text_->add(text, &names_.back());
+            else
+                literal_.push_back(&names_.back());
+        }
+        if (non_text_) re_ = py::module_::import("re");
+    }
+
+    // Whether the counts can be taken while the variable references are
+    // scanned: every name a str, every record a plain TypeInfo whose count
+    // and file set are a plain int and set (so that counting runs no code of
+    // a caller's).
+    bool plain() const {
+        if (non_text_) return false;
+        for (const TypeName& n : names_) {
+            if (!Py_IS_TYPE(n.record, record_type(RecordKind::Type))) return false;
+            PyObject* count = field(n.record, TypeField::reference_count);
+            PyObject* files = field(n.record, TypeField::referenced_files);
+            if (!count || !PyLong_CheckExact(count) || !files || !PySet_CheckExact(files)) return false;
+        }
+        return true;
+    }
+
+    // Whether any run of a line needs looking up.
+    bool by_runs() const { return !by_text_->empty(); }
+
+    // One line (not a definition header) of `file_path`.
+    void line(py::handle line, const StrView& v, py::handle file_path) {
+        begin_line();
+        if (non_text_) {
+            // Some name is not a str: the host's own search, in order, fails
+            // where it would.
+            for (auto item : all_types_) {
+                py::object pattern = py::str("\\b") + re_.attr("escape")(item.first) + py::str("\\b");
+                if (!re_.attr("search")(pattern, line).is_none()) count_use(item.second, file_path);
+            }
+            return;
+        }
+        if (by_runs()) {
+            for_each_run(line.ptr(), [&](const auto* s, Py_ssize_t start, Py_ssize_t end, bool ascii) {
+                const std::string_view text = run_text(s, start, end, ascii, buffer_);
+                run(text, word_hash(text), file_path);
+            });
+        }
+        end_line(v, file_path);
+    }
+
+    // The same in steps, for a scan that splits the line into runs itself.
+    void begin_line() { ++line_id_; }
+    void run(std::string_view text, uint64_t hash, py::handle file_path) {
+        TypeName** found = by_text_->find(text, hash);
+        if (!found || (*found)->counted_line == line_id_) return;
+        (*found)->counted_line = line_id_;
+        count_use((*found)->record, file_path);
+    }
+    void end_line(const StrView& v, py::handle file_path) {
+        for (TypeName* name : literal_)
+            if (whole_word_found(v, name->name)) count_use(name->record, file_path);
+    }
+
+private:
+    py::dict all_types_;
+    std::vector<TypeName> names_;
+    std::unique_ptr<WordTable<TypeName*>> by_text_ = std::make_unique<WordTable<TypeName*>>();
+    std::vector<TypeName*> literal_;
+    bool non_text_ = false;
+    py::module_ re_;
+    std::string buffer_;
+    uint64_t line_id_ = 0;
+};
+
+
+class ReferenceScan {
+public:
+    ReferenceScan(ModuleParser& parser, const py::dict& all_variables)
+        : parser_(parser), words_(parser, all_variables) {}
+
+    // The references of one file. With `types`, the Type and Enum uses of
+    // its lines are counted in the same scan (every line is then an exact str).
+    void file(const py::str& file_path, const py::list& lines, TypeCounter* types = nullptr) {
+        py::object current = py::none();
+        for (Py_ssize_t i = 0; i < PyList_GET_SIZE(lines.ptr()); ++i) {
+            py::object raw = py::reinterpret_borrow<py::object>(PyList_GET_ITEM(lines.ptr(), i));
+            TypeCounter* counter = types && !definition_header(StrView(raw)) ? types : nullptr;
+            if (counter) counter->begin_line();
+            // Lines without variable references still count their Type and Enum uses.
+            auto types_only = [&] {
+                if (!counter) return;
+                if (counter->by_runs()) {
+                    for_each_run(raw.ptr(), [&](const auto* s, Py_ssize_t start, Py_ssize_t end, bool ascii) {
+                        const std::string_view text = run_text(s, start, end, ascii, buffer_);
+                        counter->run(text, word_hash(text), file_path);
+                    });
+                }
+                counter->end_line(StrView(raw), file_path);
+            };
+            // The line tests look at the stripped part of an exact str in
+            // place; the stripped text is made only when the line has a
+            // reference (it is the references' context).
+            py::object stripped;
+            Py_ssize_t from = 0, to = 0;
+            if (PyUnicode_CheckExact(raw.ptr())) {
+                std::tie(from, to) = host::strip_bounds(StrView(raw));
+            } else {
+                stripped = host::arg_str(raw.attr("strip")(), "line");
+                to = PyUnicode_GET_LENGTH(stripped.ptr());
+            }
+            const StrView v = stripped ? StrView(stripped) : StrView(raw, from, to);
+            if (is_function_definition(v)) {
+                Py_ssize_t begin = 0, end = 0;
+                if (header_name(v, begin, end)) {
+                    current = stripped ? host::substr(stripped, begin, end)
+                                       : host::substr(raw, from + begin, from + end);
+                }
+                types_only();
+                continue;
+            }
+            if (v.starts_with(0, "End Function") || v.starts_with(0, "End Sub")) {
+                current = py::none();
+                types_only();
+                continue;
+            }
+            if (is_variable_declaration(v) || v.starts_with(0, "Type ") || v.starts_with(0, "Enum ")) {
+                types_only();
+                continue;
+            }
+            if (!PyUnicode_CheckExact(raw.ptr())) host::arg_str(raw, "line");
+            line(raw, i + 1, file_path, current, stripped, from, to, py::handle(), counter);
+            if (counter) counter->end_line(StrView(raw), file_path);
+        }
+    }
+
+    // Records the references of a raw line (an exact str); `context` is its
+    // stripped text, or null to take raw[from:to] when the first reference
+    // is found.
+    void line(py::handle raw, Py_ssize_t line_num, py::handle file_path, py::handle function_name,
+              py::object context, Py_ssize_t from = 0, Py_ssize_t to = 0, py::handle line_num_obj = py::handle(),
+              TypeCounter* types = nullptr) {
+        py::object number = py::reinterpret_borrow<py::object>(line_num_obj);
+        const bool atomic_function_name = function_name.is_none() || PyUnicode_CheckExact(function_name.ptr());
+        const bool type_runs = types && types->by_runs();
+        for_each_run(raw.ptr(), [&](const auto* s, Py_ssize_t start, Py_ssize_t end, bool ascii) {
+            const bool candidate = ascii && !(s[start] >= '0' && s[start] <= '9');
+            if (!candidate && !type_runs) return;
+            std::string_view word = run_text(s, start, end, ascii, buffer_);
+            const uint64_t hash = word_hash(word);
+            if (type_runs) types->run(word, hash, file_path);
+            if (!candidate) return;
+            ReferenceWords::Entry* entry = words_.find(word, hash);
+            if (!entry) return;
+            if (!number) number = line_number(line_num);
+            if (!context) context = host::substr(raw, from, to);
+            if (!entry->list) entry->list = list_for(entry->var_name);
+            if (atomic_function_name && !PyObject_IS_GC(number.ptr())) {
+                PyObject* record = new_reference(entry->var_name.ptr(), file_path.ptr(), number.ptr(),
+                                                 function_name.ptr(), context.ptr());
+                if (!record) throw py::error_already_set();
+                if (PyList_CheckExact(entry->list.ptr())) {
+                    const int failed = PyList_Append(entry->list.ptr(), record);
+                    Py_DECREF(record);
+                    if (failed < 0) throw py::error_already_set();
+                } else {
+                    append_to(entry->list, py::reinterpret_steal<py::object>(record));
+                }
+                return;
+            }
+            py::object record =
+                new_record(RecordKind::Reference, {entry->var_name, file_path, number, function_name, context});
+            append_to(entry->list, record);
+        });
+    }
+
+private:
+    // The int of a line number, one object per number for the whole pass.
+    const py::object& line_number(Py_ssize_t n) {
+        const size_t i = static_cast<size_t>(n);
+        if (i >= numbers_.size()) numbers_.resize(std::max(i + 1, numbers_.size() * 2));
+        if (!numbers_[i]) numbers_[i] = py::int_(n);
+        return numbers_[i];
+    }
+
+    // The list of `name` in variable_references, stored there when missing.
+    py::object list_for(const py::object& name) {
+        PyObject* refs = parser_.variable_references.ptr();
+        PyObject* existing = PyDict_GetItemWithError(refs, name.ptr());
+        if (existing) return py::reinterpret_borrow<py::object>(existing);
+        if (PyErr_Occurred()) throw py::error_already_set();
+        py::list fresh;
+        store(parser_.variable_references, name, fresh);
+        return fresh;
+    }
+
+    ModuleParser& parser_;
+    ReferenceWords words_;
+    std::string buffer_;
+    std::vector<py::object> numbers_;
+};
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
+
+namespace {
+
+// Whether every file of the map is an exact str with an exact list of exact strs.
+bool plain_files(const py::dict& files) {
+    PyObject *key, *value;
+    Py_ssize_t pos = 0;
+    while (PyDict_Next(files.ptr(), &pos, &key, &value)) {
+        if (!PyUnicode_CheckExact(key) || !PyList_CheckExact(value)) return false;
+        for (Py_ssize_t i = 0; i < PyList_GET_SIZE(value); ++i)
+            if (!PyUnicode_CheckExact(PyList_GET_ITEM(value, i))) return false;
+    }
+    return true;
+}
+
+// Whether every Type and Enum record is a plain TypeInfo (read without
+// running code of a caller's).
+bool plain_type_records(ModuleParser& parser) {
+    for (const py::dict* records : {&parser.types, &parser.enums}) {
+        PyObject *key, *value;
+        Py_ssize_t pos = 0;
+        while (PyDict_Next(records->ptr(), &pos, &key, &value))
+            if (!Py_IS_TYPE(value, record_type(RecordKind::Type))) return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 py::dict build_all_variables(ModuleParser& parser) {
     py::dict all;
@@ -484,12 +758,19 @@ void collect_variable_references(ModuleParser& parser) {
     host::GcPause no_gc;
     py::dict all_variables = build_all_variables(parser);
     ReferenceScan scan(parser, all_variables);
+    // When nothing in the files or the Type/Enum records can run code of a
+    // caller's, the Type and Enum uses are counted in the same scan.
+    std::unique_ptr<TypeCounter> types;
+    if (plain_files(parser.files) && plain_type_records(parser)) {
+        types = std::make_unique<TypeCounter>(parser);
+        if (!types->plain()) types.reset();
+    }
     for (auto item : parser.files) {
         py::str path = host::arg_str(item.first, "file_path");
         py::list lines = host::arg_list(item.second, "lines");
-        scan.file(path, lines);
+        scan.file(path, lines, types.get());
     }
-    collect_type_enum_references(parser);
+    if (!types) collect_type_enum_references(parser);
     py::str count(py::int_(PyDict_GET_SIZE(parser.variable_references.ptr())));
     host::print_line(host::from_utf8("收集到 ") + count + host::from_utf8(" 个变量的引用信息"));
 }
@@ -508,46 +789,7 @@ void find_variable_references_in_line(ModuleParser& parser, const py::str& line,
 }
 
 void collect_type_enum_references(ModuleParser& parser) {
-    py::dict all_types;
-    auto enter = [&](const py::dict& records) {
-        for (auto item : records) {
-            py::handle info = item.second;
-            store(all_types, attr_of(info, RecordKind::Type, TypeField::name, "name"), info);
-            store(all_types, attr_of(info, RecordKind::Type, TypeField::original_name, "original_name"), info);
-        }
-    };
-    enter(parser.types);
-    enter(parser.enums);
-
-    // Names that are one run of word characters are found by looking up the
-    // line's runs; any other text goes through a literal search.
-    std::vector<TypeName> names;
-    names.reserve(static_cast<size_t>(PyDict_GET_SIZE(all_types.ptr())));
-    TextMap<TypeName*> by_text;
-    auto filter = std::make_unique<TextFilter>();
-    std::vector<TypeName*> literal;
-    bool non_text = false;
-    {
-        PyObject *key, *value;
-        Py_ssize_t pos = 0;
-        std::string text;
-        while (PyDict_Next(all_types.ptr(), &pos, &key, &value)) {
-            names.push_back({key, value});
-            if (!PyUnicode_Check(key))
-                non_text = true;
-            else if (word_run_text(key, text)) {
-                by_text.emplace(text, &names.back());
-                filter->add(text);
-            }
-            else
-                literal.push_back(&names.back());
-        }
-    }
-
-    py::module_ re;
-    if (non_text) re = py::module_::import("re");
-    std::string buffer;
-    uint64_t line_id = 0;
+    TypeCounter counter(parser);
     for (auto file : parser.files) {
         py::handle file_path = file.first;
         for_each_item(file.second, [&](py::handle line) {
@@ -557,29 +799,7 @@ void collect_type_enum_references(ModuleParser& parser) {
                 return;
             }
             StrView v(line);
-            if (definition_header(v)) return;
-            ++line_id;
-            if (non_text) {
-                // Some name is not a str: the host's own search, in order,
-                // fails where it would.
-                for (auto item : all_types) {
-                    py::object pattern = py::str("\\b") + re.attr("escape")(item.first) + py::str("\\b");
-                    if (!re.attr("search")(pattern, line).is_none()) count_use(item.second, file_path);
-                }
-                return;
-            }
-            if (!by_text.empty()) {
-                for_each_run(line.ptr(), [&](const auto* s, Py_ssize_t start, Py_ssize_t end, bool ascii) {
-                    const std::string_view text = run_text(s, start, end, ascii, buffer);
-                    if (!filter->may_hold(text)) return;
-                    auto it = by_text.find(text);
-                    if (it == by_text.end() || it->second->counted_line == line_id) return;
-                    it->second->counted_line = line_id;
-                    count_use(it->second->record, file_path);
-                });
-            }
-            for (TypeName* name : literal)
-                if (whole_word_found(v, name->name)) count_use(name->record, file_path);
+            if (!definition_header(v)) counter.line(line, v, file_path);
         });
     }
 }

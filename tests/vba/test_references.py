@@ -266,7 +266,8 @@ def test_identical_to_direct_algorithm(tmp_path, seed):
     {"name": "Pointé", "original_name": "Colors"},  # two names of one record count separately
     {"name": "Ünï"},
 ])
-def test_type_counts_after_records_changed(tmp_path, changes):
+@pytest.mark.parametrize("run", ["type pass", "whole pass", "whole pass, float counts"])
+def test_type_counts_after_records_changed(tmp_path, changes, run):
     rng = random.Random(99)
     (tmp_path / "A.bas").write_text(module(rng, 300), encoding="utf-8")
     p, _ = parse(tmp_path)
@@ -275,7 +276,16 @@ def test_type_counts_after_records_changed(tmp_path, changes):
         t.reference_count, t.referenced_files = 0, set()
     for k, v in changes.items():
         setattr(first, k, v)
-    p._collect_type_enum_references()
+    if run == "type pass":
+        p._collect_type_enum_references()
+    else:
+        if run.endswith("float counts"):
+            for t in list(p.types.values()) + list(p.enums.values()):
+                t.reference_count = 0.0
+        refs_before = as_tuples(p)
+        with contextlib.redirect_stdout(io.StringIO()):
+            p._collect_variable_references()
+        assert as_tuples(p) == {k: v + v for k, v in refs_before.items()}
     assert type_counts(p) == slow_type_counts(p)
 
 
