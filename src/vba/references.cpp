@@ -744,8 +744,11 @@ bool plain_type_records(ModuleParser& parser) {
 py::dict build_all_variables(ModuleParser& parser) {
     py::dict all;
     auto enter = [&](py::handle v) {
-        store(all, attr_of(v, RecordKind::Variable, VarField::original_name, "original_name"), v);
-        store(all, attr_of(v, RecordKind::Variable, VarField::name, "name"), v);
+        py::object original = attr_of(v, RecordKind::Variable, VarField::original_name, "original_name");
+        store(all, original, v);
+        py::object name = attr_of(v, RecordKind::Variable, VarField::name, "name");
+        // The same object again would only store v once more.
+        if (!name.is(original)) store(all, name, v);
     };
     for_each_item(parser.global_variables, enter);
     for (auto item : parser.module_variables) for_each_item(item.second, enter);
