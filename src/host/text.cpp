@@ -1,11 +1,18 @@
 #include "host/text.hpp"
 
+#include <array>
 #include <cstring>
 
 namespace tallowby::host {
 
 bool StrView::starts_with(Py_ssize_t pos, std::string_view prefix) const {
     if (pos < 0 || size_ - pos < static_cast<Py_ssize_t>(prefix.size())) return false;
+    if (kind_ == PyUnicode_1BYTE_KIND) {
+        const char* d = static_cast<const char*>(data_) + pos;
+        for (size_t i = 0; i < prefix.size(); ++i)
+            if (d[i] != prefix[i]) return false;
+        return true;
+    }
     for (size_t i = 0; i < prefix.size(); ++i)
         if ((*this)[pos + static_cast<Py_ssize_t>(i)] != static_cast<unsigned char>(prefix[i])) return false;
     return true;
@@ -84,6 +91,17 @@ py::str lower(py::handle s) {
 
 std::pair<Py_ssize_t, Py_ssize_t> strip_bounds(const StrView& v) {
     Py_ssize_t a = 0, b = v.size();
+    if (v.kind() == PyUnicode_1BYTE_KIND) {
+        static const std::array<bool, 256> space = [] {
+            std::array<bool, 256> t{};
+            for (Py_UCS4 c = 0; c < 256; ++c) t[c] = is_space(c);
+            return t;
+        }();
+        const auto* d = static_cast<const Py_UCS1*>(v.data());
+        while (a < b && space[d[a]]) ++a;
+        while (b > a && space[d[b - 1]]) --b;
+        return {a, b};
+    }
     while (a < b && is_space(v[a])) ++a;
     while (b > a && is_space(v[b - 1])) --b;
     return {a, b};

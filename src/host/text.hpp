@@ -46,6 +46,9 @@ public:
     Py_UCS4 operator[](Py_ssize_t i) const { return PyUnicode_READ(kind_, data_, i); }
     PyObject* object() const { return obj_; }
     bool is_ascii() const { return PyUnicode_IS_ASCII(obj_); }
+    // The code units of the view: 1, 2 or 4 bytes each.
+    int kind() const { return kind_; }
+    const void* data() const { return data_; }
     // Whether the text from `pos` on starts with the ASCII text `prefix` (exact case).
     bool starts_with(Py_ssize_t pos, std::string_view prefix) const;
     // Same, ignoring case as the host's `re` does (prefix given in lower case).

@@ -12,6 +12,10 @@
 #include <unordered_set>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "host/args.hpp"
 #include "host/console.hpp"
 #include "host/gc_pause.hpp"
@@ -92,10 +96,70 @@ const std::array<uint8_t, 256>& latin1_classes() {
     return table;
 }
 
+// Sets bit i of `mask` (zeroed, (n + 63) / 64 words) when s[i] is an ASCII
+// word character; false when the text holds a byte of 0x80 or more.
+bool ascii_word_mask(const Py_UCS1* s, Py_ssize_t n, uint64_t* mask) {
+    Py_ssize_t i = 0;
+#if defined(__SSE2__)
+    const __m128i lower_bit = _mm_set1_epi8(0x20);
+    const __m128i to_letters = _mm_set1_epi8(static_cast<char>(-'a' - 128));
+    const __m128i letters_end = _mm_set1_epi8(static_cast<char>(-128 + 26));
+    const __m128i to_digits = _mm_set1_epi8(static_cast<char>(-'0' - 128));
+    const __m128i digits_end = _mm_set1_epi8(static_cast<char>(-128 + 10));
+    const __m128i underscore = _mm_set1_epi8('_');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        if (_mm_movemask_epi8(v)) return false;
+        const __m128i letter =
+            _mm_cmplt_epi8(_mm_add_epi8(_mm_or_si128(v, lower_bit), to_letters), letters_end);
+        const __m128i digit = _mm_cmplt_epi8(_mm_add_epi8(v, to_digits), digits_end);
+        const __m128i word = _mm_or_si128(_mm_or_si128(letter, digit), _mm_cmpeq_epi8(v, underscore));
+        mask[i >> 6] |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(word))} << (i & 63);
+    }
+#endif
+    const auto& cls = latin1_classes();
+    for (; i < n; ++i) {
+        const Py_UCS1 c = s[i];
+        if (c >= 0x80) return false;
+        if (cls[c]) mask[i >> 6] |= uint64_t{1} << (i & 63);
+    }
+    return true;
+}
+
+// The runs of an ASCII text up to 4096 characters, found with a bit mask of
+// its word characters; false (nothing called) for any other text.
+template <typename F>
+bool ascii_runs(const Py_UCS1* s, Py_ssize_t n, F& f) {
+    constexpr Py_ssize_t kMaxWords = 64;
+    if (n > kMaxWords * 64) return false;
+    const size_t words = static_cast<size_t>((n + 63) / 64);
+    uint64_t mask[kMaxWords];
+    std::fill(mask, mask + words, uint64_t{0});
+    if (!ascii_word_mask(s, n, mask)) return false;
+    Py_ssize_t at = 0;
+    while (at < n) {
+        size_t w = static_cast<size_t>(at >> 6);
+        uint64_t bits = mask[w] & (~uint64_t{0} << (at & 63));
+        while (!bits) {
+            if (++w >= words) return true;
+            bits = mask[w];
+        }
+        const Py_ssize_t start = static_cast<Py_ssize_t>(w * 64) + __builtin_ctzll(bits);
+        uint64_t gaps = ~mask[w] & (~uint64_t{0} << (start & 63));
+        while (!gaps && ++w < words) gaps = ~mask[w];
+        const Py_ssize_t end =
+            gaps ? std::min(n, static_cast<Py_ssize_t>(w * 64) + __builtin_ctzll(gaps)) : n;
+        f(s, start, end, true);
+        at = end;
+    }
+    return true;
+}
+
 // Calls f(data, start, end, all_ascii) for every run of the text's code points.
 template <typename Ch, typename F>
 void runs_of(const Ch* s, Py_ssize_t n, F& f) {
     if constexpr (sizeof(Ch) == 1) {
+        if (ascii_runs(s, n, f)) return;
         const auto& cls = latin1_classes();
         const Ch* p = s;
         const Ch* const e = s + n;
@@ -186,23 +250,37 @@ struct TextHash {
 };
 using TextSet = std::unordered_set<std::string, TextHash, std::equal_to<>>;
 
-// A hash of a word's UTF-8 text, eight bytes at a time.
+// A hash of a word's UTF-8 text, eight bytes at a time (the last chunk may
+// overlap the one before it).
+inline uint64_t load8(const char* p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+inline uint64_t load4(const char* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
 inline uint64_t word_hash(std::string_view s) {
     constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
-    uint64_t h = s.size() * kMul;
-    size_t i = 0;
-    for (; i + 8 <= s.size(); i += 8) {
-        uint64_t chunk;
-        std::memcpy(&chunk, s.data() + i, 8);
+    const char* p = s.data();
+    const size_t n = s.size();
+    uint64_t h = n * kMul;
+    auto mix = [&](uint64_t chunk) {
         h = (h ^ chunk) * kMul;
         h ^= h >> 32;
-    }
-    if (i < s.size()) {
-        uint64_t chunk = 0;
-        for (size_t k = 0; i + k < s.size(); ++k)
-            chunk |= uint64_t{static_cast<unsigned char>(s[i + k])} << (8 * k);
-        h = (h ^ chunk) * kMul;
-        h ^= h >> 32;
+    };
+    if (n >= 8) {
+        size_t i = 0;
+        for (; i + 8 < n; i += 8) mix(load8(p + i));
+        mix(load8(p + n - 8));
+    } else if (n >= 4) {
+        mix(load4(p) | (load4(p + n - 4) << 32));
+    } else if (n > 0) {
+        mix((uint64_t{static_cast<unsigned char>(p[0])} << 16) |
+            (uint64_t{static_cast<unsigned char>(p[n / 2])} << 8) | static_cast<unsigned char>(p[n - 1]));
     }
     h *= 0xD6E8FEB86659FD93ull;
     return h ^ (h >> 29);
@@ -594,7 +672,21 @@ public:
         py::object current = py::none();
         for (Py_ssize_t i = 0; i < PyList_GET_SIZE(lines.ptr()); ++i) {
             py::object raw = py::reinterpret_borrow<py::object>(PyList_GET_ITEM(lines.ptr(), i));
-            TypeCounter* counter = types && !definition_header(StrView(raw)) ? types : nullptr;
+            // The line tests look at the stripped part of an exact str in
+            // place; the stripped text is made only when the line has a
+            // reference (it is the references' context).
+            py::object stripped;
+            Py_ssize_t from = 0, to = 0;
+            if (PyUnicode_CheckExact(raw.ptr())) {
+                std::tie(from, to) = host::strip_bounds(StrView(raw));
+            } else {
+                stripped = host::arg_str(raw.attr("strip")(), "line");
+                to = PyUnicode_GET_LENGTH(stripped.ptr());
+            }
+            // (types is only given for exact str lines; the header test may
+            // start at the first character that is no white space.)
+            TypeCounter* counter =
+                types && !definition_header(StrView(raw, from, PyUnicode_GET_LENGTH(raw.ptr()))) ? types : nullptr;
             if (counter) counter->begin_line();
             // Lines without variable references still count their Type and Enum uses.
             auto types_only = [&] {
@@ -607,17 +699,6 @@ public:
                 }
                 counter->end_line(StrView(raw), file_path);
             };
-            // The line tests look at the stripped part of an exact str in
-            // place; the stripped text is made only when the line has a
-            // reference (it is the references' context).
-            py::object stripped;
-            Py_ssize_t from = 0, to = 0;
-            if (PyUnicode_CheckExact(raw.ptr())) {
-                std::tie(from, to) = host::strip_bounds(StrView(raw));
-            } else {
-                stripped = host::arg_str(raw.attr("strip")(), "line");
-                to = PyUnicode_GET_LENGTH(stripped.ptr());
-            }
             const StrView v = stripped ? StrView(stripped) : StrView(raw, from, to);
             if (is_function_definition(v)) {
                 Py_ssize_t begin = 0, end = 0;
@@ -744,8 +825,11 @@ bool plain_type_records(ModuleParser& parser) {
 py::dict build_all_variables(ModuleParser& parser) {
     py::dict all;
     auto enter = [&](py::handle v) {
-        store(all, attr_of(v, RecordKind::Variable, VarField::original_name, "original_name"), v);
-        store(all, attr_of(v, RecordKind::Variable, VarField::name, "name"), v);
+        py::object original = attr_of(v, RecordKind::Variable, VarField::original_name, "original_name");
+        store(all, original, v);
+        py::object name = attr_of(v, RecordKind::Variable, VarField::name, "name");
+        // The same object again would only store v once more.
+        if (!name.is(original)) store(all, name, v);
     };
     for_each_item(parser.global_variables, enter);
     for (auto item : parser.module_variables) for_each_item(item.second, enter);

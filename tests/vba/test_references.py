@@ -209,9 +209,9 @@ TYPE_NAMES = ["Point", "Colors", "Mixed", "type_Rec", "Ünï", "Point"]
 PROCEDURES = ["Helper", "Run_VBT", "Calc_IP", "Main", "Mixed", "Łódź"]  # some are also variable or Type names
 
 
-def body_line(rng):
+def body_line(rng, count=None):
     words = []
-    for _ in range(rng.randint(0, 8)):
+    for _ in range(rng.randint(0, 8) if count is None else count):
         r = rng.random()
         if r < 0.45:
             words.append(rng.choice(NAMES))
@@ -252,6 +252,11 @@ def test_identical_to_direct_algorithm(tmp_path, seed):
         folder = tmp_path / f"d{k % 2}"
         folder.mkdir(exist_ok=True)
         (folder / f"M{k}.bas").write_bytes(module(rng, 150).encode("utf-8"))
+    # Long lines: runs across 64-character blocks, lines of more than 4,096 characters.
+    long_rng = random.Random(100 + seed)
+    long_lines = [body_line(long_rng, long_rng.choice([20, 60, 900])) for _ in range(30)]
+    long_lines += [line.encode("ascii", "ignore").decode() for line in long_lines]  # and only ASCII
+    (tmp_path / "Long.bas").write_text("Sub Helper()\n" + "\n".join(long_lines) + "\nEnd Sub\n", encoding="utf-8")
     p, _ = parse(tmp_path)
     assert p.functions and p.types and p.enums and p.variable_references
     assert as_tuples(p) == slow_variable_references(p)
