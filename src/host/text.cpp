@@ -39,6 +39,16 @@ Py_ssize_t StrView::find(Py_UCS4 c, Py_ssize_t from) const {
 }
 
 py::str substr(py::handle s, Py_ssize_t start, Py_ssize_t end) {
+    // A part of an ASCII str of two or more characters is copied directly;
+    // the host makes the rest (the whole str, the empty str, one character).
+    if (PyUnicode_IS_ASCII(s.ptr()) && start >= 0 && end <= PyUnicode_GET_LENGTH(s.ptr()) && end - start >= 2 &&
+        end - start < PyUnicode_GET_LENGTH(s.ptr())) {
+        PyObject* r = PyUnicode_New(end - start, 127);
+        if (!r) throw py::error_already_set();
+        std::memcpy(PyUnicode_DATA(r), static_cast<const char*>(PyUnicode_DATA(s.ptr())) + start,
+                    static_cast<size_t>(end - start));
+        return py::reinterpret_steal<py::str>(r);
+    }
     PyObject* r = PyUnicode_Substring(s.ptr(), start, end);
     if (!r) throw py::error_already_set();
     return py::reinterpret_steal<py::str>(r);

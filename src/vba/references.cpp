@@ -116,6 +116,20 @@ bool ascii_word_mask(const Py_UCS1* s, Py_ssize_t n, uint64_t* mask) {
         const __m128i word = _mm_or_si128(_mm_or_si128(letter, digit), _mm_cmpeq_epi8(v, underscore));
         mask[i >> 6] |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(word))} << (i & 63);
     }
+    if (i < n && n >= 16) {
+        // The last 16 characters, of which the first 16 - (n - i) are done.
+        const Py_ssize_t done = 16 - (n - i);
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 16));
+        if (_mm_movemask_epi8(v)) return false;
+        const __m128i letter =
+            _mm_cmplt_epi8(_mm_add_epi8(_mm_or_si128(v, lower_bit), to_letters), letters_end);
+        const __m128i digit = _mm_cmplt_epi8(_mm_add_epi8(v, to_digits), digits_end);
+        const __m128i word = _mm_or_si128(_mm_or_si128(letter, digit), _mm_cmpeq_epi8(v, underscore));
+        // i is a multiple of 16: positions i .. n-1 lie in one mask word.
+        const uint64_t bits = static_cast<uint16_t>(_mm_movemask_epi8(word)) >> done;
+        mask[i >> 6] |= bits << (i & 63);
+        return true;
+    }
 #endif
     const auto& cls = latin1_classes();
     for (; i < n; ++i) {
@@ -263,7 +277,7 @@ inline uint64_t load4(const char* p) {
     return v;
 }
 
-inline uint64_t word_hash(std::string_view s) {
+[[gnu::always_inline]] inline uint64_t word_hash(std::string_view s) {
     constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
     const char* p = s.data();
     const size_t n = s.size();
@@ -299,9 +313,14 @@ public:
 
     bool empty() const { return items_.empty(); }
 
+    template <typename F>
+    void for_each(F&& f) {
+        for (Item& item : items_) f(item.value);
+    }
+
     V* find(std::string_view word) { return find(word, word_hash(word)); }
 
-    V* find(std::string_view word, uint64_t h) {
+    [[gnu::always_inline]] V* find(std::string_view word, uint64_t h) {
         if (!((bits_[(h >> 6) & kBitMask] >> (h & 63)) & 1)) return nullptr;
         for (size_t i = h & mask_;; i = (i + 1) & mask_) {
             const Slot& slot = slots_[i];
@@ -415,16 +434,49 @@ bool header_name(const StrView& v, Py_ssize_t& begin, Py_ssize_t& end) {
 class ReferenceWords {
 public:
     struct Entry {
-        py::object var_name;  // the str recorded as var_name and used as key
-        py::object list;      // its list in variable_references, once looked up
+        py::object var_name;     // the str recorded as var_name and used as key
+        py::object list;         // its list in variable_references, once looked up
+        bool procedure = false;  // also a procedure's name: no reference
     };
 
+    // The words of the keys of `all_variables`.
     ReferenceWords(ModuleParser& parser, const py::dict& all_variables)
         : parser_(parser), all_variables_(all_variables) {}
 
+    // The words of the names of the variable records, which are all plain
+    // VariableInfo records with str names (see plain_variable_records): the
+    // same words as the keys of the map that build_all_variables makes,
+    // without making it. Each text keeps the first str object that has it,
+    // as the map's keys do.
+    explicit ReferenceWords(ModuleParser& parser) : parser_(parser), from_records_(true) {
+        auto enter = [&](PyObject* record) {
+            for (int index : {VarField::original_name, VarField::name}) {
+                PyObject* key = field(record, index);
+                if (!PyUnicode_IS_ASCII(key)) continue;
+                std::string_view text(static_cast<const char*>(PyUnicode_DATA(key)),
+                                      static_cast<size_t>(PyUnicode_GET_LENGTH(key)));
+                const uint64_t hash = word_hash(text);
+                if (words_.find(text, hash) || rejected_.find(text, hash)) continue;
+                if (!ascii_identifier(text) || vba_keywords().count(text))
+                    rejected_.add(text, true);
+                else
+                    words_.add(text, Entry{py::reinterpret_borrow<py::object>(key), py::object()});
+            }
+        };
+        auto enter_list = [&](PyObject* list) {
+            for (Py_ssize_t i = 0; i < PyList_GET_SIZE(list); ++i) enter(PyList_GET_ITEM(list, i));
+        };
+        enter_list(parser.global_variables.ptr());
+        for (const py::dict* map : {&parser.module_variables, &parser.local_variables}) {
+            PyObject *key, *value;
+            Py_ssize_t pos = 0;
+            while (PyDict_Next(map->ptr(), &pos, &key, &value)) enter_list(value);
+        }
+    }
+
     Entry* find(std::string_view word, uint64_t hash) {
         if (!built_) build();
-        if (Entry* found = words_.find(word, hash)) return found;
+        if (Entry* found = words_.find(word, hash)) return found->procedure ? nullptr : found;
         if (!host_lookup_) return nullptr;
         return decide_by_host(word);
     }
@@ -440,6 +492,16 @@ private:
             if (PySet_Add(names.ptr(), original.ptr()) < 0) throw py::error_already_set();
         }
         function_names_ = names;
+
+        if (from_records_) {
+            words_.for_each([&](Entry& entry) {
+                const int is_procedure = PySet_Contains(function_names_.ptr(), entry.var_name.ptr());
+                if (is_procedure < 0) throw py::error_already_set();
+                entry.procedure = is_procedure != 0;
+            });
+            built_ = true;
+            return;
+        }
 
         PyObject *key, *value;
         Py_ssize_t pos = 0;
@@ -478,10 +540,12 @@ private:
 
     ModuleParser& parser_;
     py::dict all_variables_;
+    bool from_records_ = false;
     py::set function_names_;
     bool built_ = false;
     bool host_lookup_ = false;
     WordTable<Entry> words_;
+    WordTable<bool> rejected_;
     TextSet not_words_;
 };
 
@@ -638,7 +702,7 @@ public:
 
     // The same in steps, for a scan that splits the line into runs itself.
     void begin_line() { ++line_id_; }
-    void run(std::string_view text, uint64_t hash, py::handle file_path) {
+    [[gnu::always_inline]] void run(std::string_view text, uint64_t hash, py::handle file_path) {
         TypeName** found = by_text_->find(text, hash);
         if (!found || (*found)->counted_line == line_id_) return;
         (*found)->counted_line = line_id_;
@@ -665,6 +729,8 @@ class ReferenceScan {
 public:
     ReferenceScan(ModuleParser& parser, const py::dict& all_variables)
         : parser_(parser), words_(parser, all_variables) {}
+    // Words from the variable records themselves (see ReferenceWords).
+    explicit ReferenceScan(ModuleParser& parser) : parser_(parser), words_(parser) {}
 
     // The references of one file. With `types`, the Type and Enum uses of
     // its lines are counted in the same scan (every line is then an exact str).
@@ -808,6 +874,31 @@ bool plain_files(const py::dict& files) {
     return true;
 }
 
+// Whether the variable records are all plain VariableInfo records with str
+// names, in exact lists (read without running code of a caller's).
+bool plain_variable_records(ModuleParser& parser) {
+    auto plain_list = [](PyObject* list) {
+        if (!PyList_CheckExact(list)) return false;
+        for (Py_ssize_t i = 0; i < PyList_GET_SIZE(list); ++i) {
+            PyObject* v = PyList_GET_ITEM(list, i);
+            if (!Py_IS_TYPE(v, record_type(RecordKind::Variable))) return false;
+            PyObject* name = field(v, VarField::name);
+            PyObject* original = field(v, VarField::original_name);
+            if (!name || !original || !PyUnicode_CheckExact(name) || !PyUnicode_CheckExact(original)) return false;
+        }
+        return true;
+    };
+    if (!plain_list(parser.global_variables.ptr())) return false;
+    for (const py::dict* map : {&parser.module_variables, &parser.local_variables}) {
+        if (!PyDict_CheckExact(map->ptr())) return false;
+        PyObject *key, *value;
+        Py_ssize_t pos = 0;
+        while (PyDict_Next(map->ptr(), &pos, &key, &value))
+            if (!plain_list(value)) return false;
+    }
+    return true;
+}
+
 // Whether every Type and Enum record is a plain TypeInfo (read without
 // running code of a caller's).
 bool plain_type_records(ModuleParser& parser) {
@@ -840,8 +931,14 @@ py::dict build_all_variables(ModuleParser& parser) {
 void collect_variable_references(ModuleParser& parser) {
     host::print_line("正在收集变量引用信息...");
     host::GcPause no_gc;
-    py::dict all_variables = build_all_variables(parser);
-    ReferenceScan scan(parser, all_variables);
+    // With plain records the words are taken from them directly; otherwise
+    // through the map of all variables, as the caller's objects answer.
+    std::unique_ptr<ReferenceScan> scanner;
+    if (plain_variable_records(parser))
+        scanner = std::make_unique<ReferenceScan>(parser);
+    else
+        scanner = std::make_unique<ReferenceScan>(parser, build_all_variables(parser));
+    ReferenceScan& scan = *scanner;
     // When nothing in the files or the Type/Enum records can run code of a
     // caller's, the Type and Enum uses are counted in the same scan.
     std::unique_ptr<TypeCounter> types;

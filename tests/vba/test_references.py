@@ -264,6 +264,31 @@ def test_identical_to_direct_algorithm(tmp_path, seed):
     assert type_counts(p) == slow_type_counts(p)
 
 
+class Named(str):
+    pass
+
+
+@pytest.mark.parametrize("change", [
+    None,                                                          # plain records
+    lambda v: setattr(v, "name", Named(v.name)),                   # a str subclass as name
+    lambda v: setattr(v, "original_name", "Résumé"),               # a non-ASCII name
+    lambda v: setattr(v, "name", "Helper"),                        # a procedure's name
+])
+def test_references_after_variable_records_changed(tmp_path, change):
+    rng = random.Random(7)
+    for k in range(2):
+        (tmp_path / f"M{k}.bas").write_text(module(rng, 200), encoding="utf-8")
+    p, _ = parse(tmp_path)
+    if change:
+        for v in p.global_variables[:2] + next(iter(p.local_variables.values()))[:2]:
+            change(v)
+    p.variable_references.clear()
+    with contextlib.redirect_stdout(io.StringIO()):
+        p._collect_variable_references()
+    assert as_tuples(p) == slow_variable_references(p)
+    assert list(p.variable_references) == list(slow_variable_references(p))
+
+
 @pytest.mark.parametrize("changes", [
     {"name": "Po int"},                 # not a run of word characters: literal search
     {"name": ""},                       # empty: any word boundary in a line
