@@ -437,6 +437,8 @@ public:
         py::object var_name;     // the str recorded as var_name and used as key
         py::object list;         // its list in variable_references, once looked up
         bool procedure = false;  // also a procedure's name: no reference
+        int slot = -1;           // its place among the lists of held-back appends
+        bool made_list = false;  // its list was made by this pass (and is seen by nobody else)
     };
 
     // The words of the keys of `all_variables`.
@@ -810,11 +812,19 @@ public:
             if (!entry) return;
             if (!number) number = line_number(line_num);
             if (!context) context = host::substr(raw, from, to);
-            if (!entry->list) entry->list = list_for(entry->var_name);
+            if (!entry->list) entry->list = list_for(entry->var_name, entry->made_list);
             if (atomic_function_name && !PyObject_IS_GC(number.ptr())) {
                 PyObject* record = new_reference(entry->var_name.ptr(), file_path.ptr(), number.ptr(),
                                                  function_name.ptr(), context.ptr());
                 if (!record) throw py::error_already_set();
+                if (hold_back_ && PyList_CheckExact(entry->list.ptr())) {
+                    if (entry->slot < 0) {
+                        entry->slot = static_cast<int>(held_lists_.size());
+                        held_lists_.push_back({entry->var_name.ptr(), entry->list.ptr(), entry->made_list});
+                    }
+                    held_.push_back({entry->slot, record});
+                    return;
+                }
                 if (PyList_CheckExact(entry->list.ptr())) {
                     const int failed = PyList_Append(entry->list.ptr(), record);
                     Py_DECREF(record);
@@ -830,7 +840,66 @@ public:
         });
     }
 
+    // From now on the references for exact lists are held back and appended
+    // by append_held(), each list grown once to its final size: many lists
+    // that grow together cost the host's allocator far more than one array
+    // that grows. Only for a pass in which no code of a caller's runs, so
+    // that nobody can look at the lists in between.
+    void hold_back_appends() { hold_back_ = true; }
+
+    // Appends the held-back references to their lists, in the order found.
+    // A list this pass made (still empty, seen by nobody) is replaced in the
+    // map, at its place, by one made at its final size; other lists are
+    // extended.
+    void append_held() {
+        std::vector<Py_ssize_t> counts(held_lists_.size(), 0);
+        for (const auto& h : held_) ++counts[static_cast<size_t>(h.slot)];
+        std::vector<py::object> parts(held_lists_.size());
+        for (size_t i = 0; i < parts.size(); ++i) {
+            PyObject* part = PyList_New(counts[i]);
+            if (!part) {
+                drop_held();
+                throw py::error_already_set();
+            }
+            parts[i] = py::reinterpret_steal<py::object>(part);
+            counts[i] = 0;
+        }
+        for (const auto& h : held_) {
+            const size_t i = static_cast<size_t>(h.slot);
+            PyList_SET_ITEM(parts[i].ptr(), counts[i]++, h.record);  // the part takes the reference
+        }
+        held_.clear();
+        for (size_t i = 0; i < parts.size(); ++i) {
+            const HeldList& target = held_lists_[i];
+            if (target.made && PyList_GET_SIZE(target.list) == 0) {
+                store(parser_.variable_references, py::handle(target.name), parts[i]);
+                continue;
+            }
+            const Py_ssize_t end = PyList_GET_SIZE(target.list);
+            if (PyList_SetSlice(target.list, end, end, parts[i].ptr()) < 0) throw py::error_already_set();
+        }
+        held_lists_.clear();
+    }
+
+    // Releases held-back references that will not be appended.
+    void drop_held() {
+        for (const auto& h : held_) Py_DECREF(h.record);
+        held_.clear();
+    }
+
+    ~ReferenceScan() { drop_held(); }
+
 private:
+    struct Held {
+        int slot;
+        PyObject* record;  // owned until appended
+    };
+    struct HeldList {
+        PyObject* name;  // borrowed: the entry holds its name and list
+        PyObject* list;
+        bool made;
+    };
+
     // The int of a line number, one object per number for the whole pass.
     const py::object& line_number(Py_ssize_t n) {
         const size_t i = static_cast<size_t>(n);
@@ -840,18 +909,22 @@ private:
     }
 
     // The list of `name` in variable_references, stored there when missing.
-    py::object list_for(const py::object& name) {
+    py::object list_for(const py::object& name, bool& made) {
         PyObject* refs = parser_.variable_references.ptr();
         PyObject* existing = PyDict_GetItemWithError(refs, name.ptr());
         if (existing) return py::reinterpret_borrow<py::object>(existing);
         if (PyErr_Occurred()) throw py::error_already_set();
         py::list fresh;
         store(parser_.variable_references, name, fresh);
+        made = true;
         return fresh;
     }
 
     ModuleParser& parser_;
     ReferenceWords words_;
+    bool hold_back_ = false;
+    std::vector<HeldList> held_lists_;
+    std::vector<Held> held_;
     std::string buffer_;
     std::vector<py::object> numbers_;
 };
@@ -899,6 +972,17 @@ bool plain_variable_records(ModuleParser& parser) {
     return true;
 }
 
+// Whether every key of variable_references is a str and every value an exact
+// list of its own (no list under two names).
+bool plain_reference_lists(ModuleParser& parser) {
+    std::unordered_set<PyObject*> lists;
+    PyObject *key, *value;
+    Py_ssize_t pos = 0;
+    while (PyDict_Next(parser.variable_references.ptr(), &pos, &key, &value))
+        if (!PyUnicode_CheckExact(key) || !PyList_CheckExact(value) || !lists.insert(value).second) return false;
+    return true;
+}
+
 // Whether every Type and Enum record is a plain TypeInfo (read without
 // running code of a caller's).
 bool plain_type_records(ModuleParser& parser) {
@@ -941,16 +1025,29 @@ void collect_variable_references(ModuleParser& parser) {
     ReferenceScan& scan = *scanner;
     // When nothing in the files or the Type/Enum records can run code of a
     // caller's, the Type and Enum uses are counted in the same scan.
+    const bool files_plain = plain_files(parser.files);
     std::unique_ptr<TypeCounter> types;
-    if (plain_files(parser.files) && plain_type_records(parser)) {
+    if (files_plain && plain_type_records(parser)) {
         types = std::make_unique<TypeCounter>(parser);
         if (!types->plain()) types.reset();
     }
-    for (auto item : parser.files) {
-        py::str path = host::arg_str(item.first, "file_path");
-        py::list lines = host::arg_list(item.second, "lines");
-        scan.file(path, lines, types.get());
+    if (files_plain && plain_reference_lists(parser)) scan.hold_back_appends();
+    try {
+        for (auto item : parser.files) {
+            py::str path = host::arg_str(item.first, "file_path");
+            py::list lines = host::arg_list(item.second, "lines");
+            scan.file(path, lines, types.get());
+        }
+    } catch (...) {
+        // What was found before the failure is in the lists, as it would be
+        // had each reference been appended when found.
+        try {
+            scan.append_held();
+        } catch (...) {
+        }
+        throw;
     }
+    scan.append_held();
     if (!types) collect_type_enum_references(parser);
     py::str count(py::int_(PyDict_GET_SIZE(parser.variable_references.ptr())));
     host::print_line(host::from_utf8("收集到 ") + count + host::from_utf8(" 个变量的引用信息"));

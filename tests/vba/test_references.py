@@ -34,8 +34,9 @@ def is_variable_declaration(line):
     return not is_function_definition(line) and bool(DECL.match(line))
 
 
-def slow_variable_references(parser):
-    """{name: [(var_name, file, line, function, context), ...]} in insertion order."""
+def slow_variable_references(parser, found=None):
+    """{name: [(var_name, file, line, function, context), ...]} in insertion order; `found`, when
+    given, receives every reference in the order found."""
     all_variables = {}
     records = list(parser.global_variables)
     for lst in parser.module_variables.values():
@@ -70,6 +71,8 @@ def slow_variable_references(parser):
                     continue
                 if name in all_variables:
                     refs.setdefault(name, []).append((name, file_path, num, current, line.strip()))
+                    if found is not None:
+                        found.append(refs[name][-1])
     return refs
 
 
@@ -287,6 +290,21 @@ def test_references_after_variable_records_changed(tmp_path, change):
         p._collect_variable_references()
     assert as_tuples(p) == slow_variable_references(p)
     assert list(p.variable_references) == list(slow_variable_references(p))
+
+
+def test_one_list_under_two_names_gets_references_in_the_order_found(tmp_path):
+    rng = random.Random(11)
+    (tmp_path / "M.bas").write_text(module(rng, 300), encoding="utf-8")
+    p, _ = parse(tmp_path)
+    a, b = list(p.variable_references)[:2]
+    found = []
+    slow_variable_references(p, found)
+    p.variable_references.clear()
+    shared = p.variable_references[a] = p.variable_references[b] = []
+    with contextlib.redirect_stdout(io.StringIO()):
+        p._collect_variable_references()
+    assert [(r.var_name, r.file_path, r.line_number, r.function_name, r.context) for r in shared] == [
+        t for t in found if t[0] in (a, b)]
 
 
 @pytest.mark.parametrize("changes", [
