@@ -10,6 +10,7 @@
 #include "host/text.hpp"
 #include "host/text_file.hpp"
 #include "vba/declaration_match.hpp"
+#include "vba/header_match.hpp"
 #include "vba/line_tests.hpp"
 #include "vba/naming_rules.hpp"
 #include "vba/records.hpp"
@@ -22,9 +23,6 @@ using host::HostPattern;
 using host::kIgnoreCase;
 using host::StrView;
 
-const HostPattern kHeader(R"(^\s*(Public|Private|Friend)?\s*(Function|Sub)\s+(?P<name>\w+)\s*(\((?P<params>.*)\))?)",
-                          kIgnoreCase);
-const HostPattern kParameter(R"(^(ByVal|ByRef)?\s*(?P<name>\w+)\s*(As\s+(?P<type>[\w\[\]]+))?)", kIgnoreCase);
 const HostPattern kTypeHeader(R"(^\s*(?P<scope>Public|Private)?\s*Type\s+(?P<name>\w+))", kIgnoreCase);
 const HostPattern kEnumHeader(R"(^\s*(?P<scope>Public|Private)?\s*Enum\s+(?P<name>\w+))", kIgnoreCase);
 
@@ -42,6 +40,22 @@ const py::str& colon() {
 // file path + ":" + name
 py::str key_of(py::handle path, py::handle name) { return concat(concat(path, colon()), name); }
 
+
+// Whether v[start:end] is, ignoring ASCII case, the lower-case ASCII word
+// `lower`. A non-ASCII character never counts: the texts compared here hold
+// no "k", the one ASCII letter that a non-ASCII character lowers to.
+bool ascii_word_at(const StrView& v, Py_ssize_t start, Py_ssize_t end, std::string_view lower) {
+    if (end - start != static_cast<Py_ssize_t>(lower.size())) return false;
+    for (Py_ssize_t i = start; i < end; ++i) {
+        Py_UCS4 c = v[i];
+        if (c >= 128) return false;
+        if (c >= 'A' && c <= 'Z') c += 32;
+        if (c != static_cast<unsigned char>(lower[static_cast<size_t>(i - start)])) return false;
+    }
+    return true;
+}
+
+void steal_into_tuple(PyObject* tuple, Py_ssize_t i, PyObject* item) { PyTuple_SET_ITEM(tuple, i, item); }
 
 bool truthy(py::handle v) {
     const int r = PyObject_IsTrue(v.ptr());
@@ -91,10 +105,9 @@ void print_parts(std::initializer_list<py::handle> parts) {
 py::str u8(std::string_view s) { return host::from_utf8(s); }
 
 FuncType kind_by_suffix(const py::str& name) {
-    auto ends = [&](const char* suffix) {
-        const Py_ssize_t r = PyUnicode_Tailmatch(name.ptr(), py::str(suffix).ptr(), 0, PY_SSIZE_T_MAX, 1);
-        if (r < 0) throw py::error_already_set();
-        return r == 1;
+    const StrView v(name);
+    auto ends = [&](std::string_view suffix) {
+        return v.starts_with(v.size() - static_cast<Py_ssize_t>(suffix.size()), suffix);
     };
     if (ends("_VBT")) return FuncType::VBT;
     if (ends("_DSP")) return FuncType::DSP;
@@ -181,10 +194,13 @@ void ModuleParser::parse_files(py::handle self, const py::str& directory_path) {
 void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
     py::object current;  // the open procedure's FunctionInfo
     bool in_function = false;
+    py::object current_key;  // file path + ":" + its name, once made
+    bool current_named = false;  // its name is not empty
 
     auto close_function = [&](Py_ssize_t end_line) {
         set_field(current, FuncField::end_line, py::int_(end_line));
-        store(functions, key_of(file_path, field(current, FuncField::name)), current);
+        if (!current_key) current_key = key_of(file_path, field(current, FuncField::name));
+        store(functions, current_key, current);
     };
 
     for (Py_ssize_t i = 0; i < PyList_GET_SIZE(lines.ptr()); ++i) {
@@ -217,6 +233,8 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
         if (is_function_definition(v)) {
             if (in_function && current) close_function(line_num - 1);
             current = parse_function_definition(text(), file_path, py::int_(line_num));
+            current_key = py::object();
+            current_named = truthy(field(current, FuncField::name));
             in_function = true;
         } else if (!in_function) {
             if (is_type_header(v)) {
@@ -224,15 +242,18 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
             } else if (is_enum_header(v)) {
                 parse_definition(true, text(), py::int_(line_num), file_path);
             } else if (is_variable_declaration(v)) {
-                parse_variable_declaration(text(), file_path, py::int_(line_num), py::none());
+                py::object no_key;
+                declare(text(), file_path, py::int_(line_num), py::none(), false, no_key);
             }
         } else {
             if (is_variable_declaration(v)) {
-                parse_variable_declaration(text(), file_path, py::int_(line_num), field(current, FuncField::name));
+                declare(text(), file_path, py::int_(line_num), field(current, FuncField::name), current_named,
+                        current_key);
             } else if (v.starts_with(0, "End Function") || v.starts_with(0, "End Sub")) {
                 close_function(line_num);
                 in_function = false;
                 current = py::object();
+                current_key = py::object();
             }
         }
     }
@@ -241,34 +262,54 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
 
 py::object ModuleParser::parse_function_definition(const py::str& line, const py::str& file_path,
                                                    const py::int_& line_num) {
-    py::object match = kHeader.match(line);
-    if (match.is_none()) {
-        py::str unknown("unknown");
-        return new_record(RecordKind::Function, {unknown, unknown, member(FuncType::OTHER), file_path, line_num,
+    HeaderMatch match;
+    if (!match_header(StrView(line), match)) {
+        static const py::str* unknown = new py::str("unknown");
+        return new_record(RecordKind::Function, {*unknown, *unknown, member(FuncType::OTHER), file_path, line_num,
                                                  py::int_(0), py::list(), py::list()});
     }
-    py::tuple groups = host::match_groups(match);  // prefix, kind, name, (params), params
-    py::str name = groups[2];
-    py::object params = groups[4];
-    py::str params_str = (params.is_none() || !truthy(params)) ? py::str("") : py::str(params);
-    py::list parameters = parse_function_parameters(params_str);
+    py::str name = host::substr(line, match.name_start, match.name_end);
+    py::list parameters = match.params_start < 0 ? py::list()
+                                                 : parse_function_parameters(line, match.params_start, match.params_end);
     return new_record(RecordKind::Function, {name, name, member(kind_by_suffix(name)), file_path, line_num,
                                              py::int_(0), parameters, py::list()});
 }
 
 py::list parse_function_parameters(const py::str& params_str) {
-    py::list parameters;
-    if (host::is_blank(params_str)) return parameters;
+    return parse_function_parameters(params_str, 0, PyUnicode_GET_LENGTH(params_str.ptr()));
+}
 
-    // Split at commas outside parentheses; empty pieces are dropped.
-    py::list pieces;
-    StrView v(params_str);
+py::list parse_function_parameters(py::handle s, Py_ssize_t from, Py_ssize_t to) {
+    py::list parameters;
+    const StrView v(s, from, to);
+    {
+        const auto [b, e] = host::strip_bounds(v);
+        if (b >= e) return parameters;
+    }
+
+    static const py::str* variant = new py::str("Variant");
+    static const py::str* empty = new py::str("");
+    // Reads one piece, trimmed; pieces left empty are dropped.
+    auto take = [&](Py_ssize_t start, Py_ssize_t end) {
+        const auto [b, e] = host::strip_bounds(StrView(s, from + start, from + end));
+        if (b >= e) return;
+        const Py_ssize_t at = from + start + b;  // the piece's start in s
+        ParameterMatch m;
+        if (!match_parameter(StrView(s, at, at + (e - b)), m)) return;
+        PyObject* triple = PyTuple_New(3);
+        if (!triple) throw py::error_already_set();
+        py::object owner = py::reinterpret_steal<py::object>(triple);
+        steal_into_tuple(triple, 0, host::substr(s, at + m.name_start, at + m.name_end).release().ptr());
+        steal_into_tuple(triple, 1, m.type_start < 0 ? py::object(*variant).release().ptr()
+                                                     : host::substr(s, at + m.type_start, at + m.type_end).release().ptr());
+        steal_into_tuple(triple, 2, m.mode_start < 0 ? py::object(*empty).release().ptr()
+                                                     : host::substr(s, at + m.mode_start, at + m.mode_end).release().ptr());
+        if (PyList_Append(parameters.ptr(), triple) < 0) throw py::error_already_set();
+    };
+
+    // Split at commas outside parentheses.
     long depth = 0;
     Py_ssize_t start = 0;
-    auto take = [&](Py_ssize_t end) {
-        py::str piece = host::strip(host::substr(params_str, start, end));
-        if (PyUnicode_GET_LENGTH(piece.ptr()) > 0) pieces.append(piece);
-    };
     for (Py_ssize_t i = 0; i < v.size(); ++i) {
         const Py_UCS4 c = v[i];
         if (c == '(') {
@@ -276,29 +317,15 @@ py::list parse_function_parameters(const py::str& params_str) {
         } else if (c == ')') {
             --depth;
         } else if (c == ',' && depth == 0) {
-            take(i);
+            take(start, i);
             start = i + 1;
         }
     }
-    take(v.size());
-
-    static const py::str* variant = new py::str("Variant");
-    static const py::str* empty = new py::str("");
-    for (py::handle piece : pieces) {
-        py::object match = kParameter.match(piece);
-        if (match.is_none()) continue;
-        py::tuple groups = host::match_groups(match);  // mode, name, (As type), type
-        py::object name = groups[1];
-        py::object type = groups[3];
-        py::object mode = groups[0];
-        py::object type_text = type.is_none() ? py::object(*variant) : type;
-        py::object mode_text = mode.is_none() ? py::object(*empty) : mode;
-        parameters.append(py::make_tuple(name, type_text, mode_text));
-    }
+    take(start, v.size());
     return parameters;
 }
 
-VarType variable_type_of(const py::str& type_str) {
+VarType variable_type_of(py::handle s, Py_ssize_t start, Py_ssize_t end) {
     static const std::pair<const char*, VarType> table[] = {
         {"integer", VarType::Integer},         {"long", VarType::Long},
         {"single", VarType::Single},           {"double", VarType::Double},
@@ -309,50 +336,91 @@ VarType variable_type_of(const py::str& type_str) {
         {"pinlistdata", VarType::PinListData}, {"pinlist", VarType::PinList},
         {"pattern", VarType::Pattern},         {"csl", VarType::CSL},
     };
-    py::str lowered = host::lower(type_str);
+    const StrView v(s, start, end);
+    bool ascii = true;
+    for (Py_ssize_t i = 0; i < v.size() && ascii; ++i) ascii = v[i] < 128;
+    if (ascii) {
+        for (const auto& [spelling, type] : table)
+            if (ascii_word_at(v, 0, v.size(), spelling)) return type;
+        return VarType::Variant;
+    }
+    // Other texts as the host lowers them ("İ" lowers to two characters).
+    py::str lowered = host::lower(host::substr(s, start, end));
     for (const auto& [spelling, type] : table)
         if (host::equals(lowered, spelling)) return type;
     return VarType::Variant;
+}
+
+VarType variable_type_of(const py::str& type_str) {
+    return variable_type_of(type_str, 0, PyUnicode_GET_LENGTH(type_str.ptr()));
 }
 
 py::handle parse_variable_type(const py::str& type_str) { return member(variable_type_of(type_str)); }
 
 void ModuleParser::parse_variable_declaration(const py::str& line, const py::str& file_path,
                                               const py::int_& line_num, py::handle function_name) {
+    bool in_procedure;
     try {
-        DeclarationMatch match;
-        if (!match_declaration(StrView(line), match)) return;
-        py::str scope_keyword = host::lower(host::substr(line, match.keyword_start, match.keyword_end));
-        py::object const_keyword = match.const_start < 0
-                                       ? py::object(py::none())
-                                       : py::object(host::substr(line, match.const_start, match.const_end));
-        py::object names_part = host::substr(line, match.names_start, match.names_end);
-        py::str type_word = host::substr(line, match.type_start, match.type_end);
+        in_procedure = truthy(function_name);
+    } catch (...) {
+        py::str message = failure_text();
+        print_parts({u8("解析变量声明时出错 (行 "), py::str(line_num), u8("): "), line, u8(" - "), message});
+        return;
+    }
+    py::object local_key;
+    declare(line, file_path, line_num, function_name, in_procedure, local_key);
+}
 
-        const bool in_procedure = truthy(function_name);
+PyObject* ModuleParser::verdict_of(const py::str& name, Scope scope, VarType type, bool is_array, bool is_const) {
+    py::object& memo = verdicts_[(static_cast<size_t>(scope) * kVarTypeCount + static_cast<size_t>(type)) * 4 +
+                                 (is_array ? 2 : 0) + (is_const ? 1 : 0)];
+    if (!memo) memo = py::dict();
+    PyObject* known = PyDict_GetItemWithError(memo.ptr(), name.ptr());
+    if (known) return known;
+    if (PyErr_Occurred()) throw py::error_already_set();
+    NameVerdict verdict = variable_verdict(name, scope, type, is_array, is_const);
+    py::object entry = py::none();
+    if (PyUnicode_Check(verdict.issue.ptr()) && PyUnicode_GET_LENGTH(verdict.issue.ptr()) > 0)
+        entry = py::make_tuple(verdict.name, verdict.issue);
+    if (PyDict_SetItem(memo.ptr(), name.ptr(), entry.ptr()) < 0) throw py::error_already_set();
+    return entry.ptr();  // the memo holds it
+}
+
+void ModuleParser::declare(const py::str& line, const py::str& file_path, const py::int_& line_num,
+                           py::handle function_name, bool in_procedure, py::object& local_key) {
+    try {
+        const StrView v(line);
+        DeclarationMatch match;
+        if (!match_declaration(v, match)) return;
+        const Py_ssize_t ks = match.keyword_start, ke = match.keyword_end;
+
         Scope scope = Scope::ModulePrivate;
         if (in_procedure)
             scope = Scope::Local;
-        else if (host::equals(scope_keyword, "public") || host::equals(scope_keyword, "global"))
+        else if (ascii_word_at(v, ks, ke, "public") || ascii_word_at(v, ks, ke, "global"))
             scope = Scope::Global;
-        const VarType type = variable_type_of(type_word);
-        const bool is_const = !const_keyword.is_none() || host::equals(scope_keyword, "const");
-        const bool is_array = StrView(line).find('(') >= 0;
+        const VarType type = variable_type_of(line, match.type_start, match.type_end);
+        const bool is_const = match.const_start >= 0 || ascii_word_at(v, ks, ke, "const");
+        const bool is_array = v.find('(') >= 0;
 
         py::handle scope_member = member(scope), type_member = member(type);
         py::handle array_flag = is_array ? Py_True : Py_False, const_flag = is_const ? Py_True : Py_False;
-        py::object local_key;
-        if (scope != Scope::Global && in_procedure) local_key = key_of(file_path, function_name);
+        if (scope != Scope::Global && in_procedure && !local_key) local_key = key_of(file_path, function_name);
 
-        for (py::handle piece : host::split_char(names_part, ',')) {
-            py::str name = host::strip(piece);
+        // The names are the pieces between commas, each trimmed (empty ones too).
+        Py_ssize_t from = match.names_start;
+        while (true) {
+            Py_ssize_t comma = v.find(',', from);
+            if (comma < 0 || comma >= match.names_end) comma = match.names_end;
+            const auto [b, e] = host::strip_bounds(StrView(line, from, comma));
+            py::str name = host::substr(line, from + b, from + e);
             py::object record = new_record(RecordKind::Variable,
                                            {name, name, scope_member, type_member, array_flag, file_path, line_num,
                                             function_name, const_flag, py::none(), py::none()});
-            NameVerdict verdict = variable_verdict(name, scope, type, is_array, is_const);
-            if (PyUnicode_Check(verdict.issue.ptr()) && PyUnicode_GET_LENGTH(verdict.issue.ptr()) > 0) {
-                set_field(record, VarField::correct_name, verdict.name);
-                set_field(record, VarField::issue_description, verdict.issue);
+            PyObject* verdict = verdict_of(name, scope, type, is_array, is_const);
+            if (verdict != Py_None) {
+                set_field(record, VarField::correct_name, PyTuple_GET_ITEM(verdict, 0));
+                set_field(record, VarField::issue_description, PyTuple_GET_ITEM(verdict, 1));
             }
             if (scope == Scope::Global) {
                 if (PyList_Append(global_variables.ptr(), record.ptr()) < 0) throw py::error_already_set();
@@ -361,6 +429,8 @@ void ModuleParser::parse_variable_declaration(const py::str& line, const py::str
             } else {
                 append_under(module_variables, file_path, record);
             }
+            if (comma >= match.names_end) break;
+            from = comma + 1;
         }
     } catch (...) {
         py::str message = failure_text();

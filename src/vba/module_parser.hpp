@@ -6,6 +6,8 @@
 
 #include <pybind11/pybind11.h>
 
+#include <array>
+
 #include "vba/model.hpp"
 
 namespace tallowby::vba {
@@ -44,13 +46,28 @@ public:
                                     py::handle function_name);
     // Files the TypeInfo of a Type (is_enum false) or Enum header line.
     void parse_definition(bool is_enum, const py::str& line, const py::int_& line_num, const py::str& file_path);
+
+private:
+    // parse_variable_declaration with the procedure test made; `local_key`
+    // is the procedure's key in local_variables, made on first use.
+    void declare(const py::str& line, const py::str& file_path, const py::int_& line_num, py::handle function_name,
+                 bool in_procedure, py::object& local_key);
+    // The naming verdict of a declared name: None when compliant, else the
+    // tuple (suggestion, issue). The rule is a pure function of its inputs,
+    // so verdicts are kept per (scope, type, array, constant) and name.
+    PyObject* verdict_of(const py::str& name, Scope scope, VarType type, bool is_array, bool is_const);
+    std::array<py::object, kScopeCount * kVarTypeCount * 4> verdicts_;
 };
 
 // The (name, type, ByVal/ByRef) triples of a parameter list.
 py::list parse_function_parameters(const py::str& params_str);
+// The same for the text s[start:end] of a str.
+py::list parse_function_parameters(py::handle s, Py_ssize_t start, Py_ssize_t end);
 // The VariableType member of a declared type name (VARIANT when unknown).
 py::handle parse_variable_type(const py::str& type_str);
 VarType variable_type_of(const py::str& type_str);
+// The same for the text s[start:end] of a str.
+VarType variable_type_of(py::handle s, Py_ssize_t start, Py_ssize_t end);
 
 // The passes that run once after all modules are scanned. Set by the code
 // that implements them; an empty entry does nothing.
