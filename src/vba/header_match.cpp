@@ -7,7 +7,6 @@ namespace tallowby::vba {
 namespace {
 
 using host::is_space;
-using host::is_word;
 using host::StrView;
 
 Py_ssize_t len(std::string_view s) { return static_cast<Py_ssize_t>(s.size()); }
@@ -18,7 +17,7 @@ Py_ssize_t space_run_end(const StrView& v, Py_ssize_t p) {
 }
 
 Py_ssize_t word_run_end(const StrView& v, Py_ssize_t p) {
-    while (p < v.size() && is_word(v[p])) ++p;
+    while (p < v.size() && word_char(v[p])) ++p;
     return p;
 }
 
@@ -77,7 +76,7 @@ bool match_parameter(const StrView& v, ParameterMatch& m) {
     Py_ssize_t name_start = -1;
     if (const Py_ssize_t n = keyword_at(v, 0, {"byval", "byref"})) {
         const Py_ssize_t q = space_run_end(v, n);
-        if (q < v.size() && is_word(v[q])) {
+        if (q < v.size() && word_char(v[q])) {
             m.mode_start = 0;
             m.mode_end = n;
             name_start = q;
@@ -85,7 +84,7 @@ bool match_parameter(const StrView& v, ParameterMatch& m) {
     }
     if (name_start < 0) {
         name_start = space_run_end(v, 0);
-        if (name_start >= v.size() || !is_word(v[name_start])) return false;
+        if (name_start >= v.size() || !word_char(v[name_start])) return false;
     }
     const Py_ssize_t name_end = word_run_end(v, name_start);
     m.name_start = name_start;
@@ -95,7 +94,7 @@ bool match_parameter(const StrView& v, ParameterMatch& m) {
     if (v.starts_with_ignorecase(a, "as") && a + 2 < v.size() && is_space(v[a + 2])) {
         const Py_ssize_t t0 = space_run_end(v, a + 2);
         Py_ssize_t t = t0;
-        while (t < v.size() && (is_word(v[t]) || v[t] == '[' || v[t] == ']')) ++t;
+        while (t < v.size() && (word_char(v[t]) || v[t] == '[' || v[t] == ']')) ++t;
         if (t > t0) {
             m.type_start = t0;
             m.type_end = t;

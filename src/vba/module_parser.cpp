@@ -1,5 +1,6 @@
 #include "vba/module_parser.hpp"
 
+#include <cstring>
 #include <new>
 #include <string_view>
 #include <tuple>
@@ -63,16 +64,14 @@ bool truthy(py::handle v) {
     return r != 0;
 }
 
-// Appends `record` to the list under `key`, creating the list when missing.
-void append_under(py::dict& map, py::handle key, py::handle record) {
+// The list under `key`, stored as a new list when missing.
+py::object list_under(py::dict& map, py::handle key) {
     PyObject* list = PyDict_GetItemWithError(map.ptr(), key.ptr());
-    if (!list) {
-        if (PyErr_Occurred()) throw py::error_already_set();
-        py::list fresh;
-        if (PyDict_SetItem(map.ptr(), key.ptr(), fresh.ptr()) < 0) throw py::error_already_set();
-        list = fresh.ptr();
-    }
-    if (PyList_Append(list, record.ptr()) < 0) throw py::error_already_set();
+    if (list) return py::reinterpret_borrow<py::object>(list);
+    if (PyErr_Occurred()) throw py::error_already_set();
+    py::list fresh;
+    if (PyDict_SetItem(map.ptr(), key.ptr(), fresh.ptr()) < 0) throw py::error_already_set();
+    return std::move(fresh);
 }
 
 void store(py::dict& map, py::handle key, py::handle value) {
@@ -113,6 +112,24 @@ FuncType kind_by_suffix(const py::str& name) {
     if (ends("_DSP")) return FuncType::DSP;
     if (ends("_IP")) return FuncType::IP;
     return FuncType::OTHER;
+}
+
+// The bounds [start, end) that str.strip() keeps, read per storage kind.
+template <typename Unit>
+std::pair<Py_ssize_t, Py_ssize_t> bounds_of(const Unit* d, Py_ssize_t n) {
+    Py_ssize_t a = 0, b = n;
+    while (a < b && host::is_space(d[a])) ++a;
+    while (b > a && host::is_space(d[b - 1])) --b;
+    return {a, b};
+}
+
+std::pair<Py_ssize_t, Py_ssize_t> line_bounds(PyObject* s) {
+    const Py_ssize_t n = PyUnicode_GET_LENGTH(s);
+    switch (PyUnicode_KIND(s)) {
+        case PyUnicode_1BYTE_KIND: return bounds_of(PyUnicode_1BYTE_DATA(s), n);
+        case PyUnicode_2BYTE_KIND: return bounds_of(PyUnicode_2BYTE_DATA(s), n);
+        default: return bounds_of(PyUnicode_4BYTE_DATA(s), n);
+    }
 }
 
 // Source lines of the scan: str.strip() of each item as the host would call it.
@@ -194,13 +211,14 @@ void ModuleParser::parse_files(py::handle self, const py::str& directory_path) {
 void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
     py::object current;  // the open procedure's FunctionInfo
     bool in_function = false;
-    py::object current_key;  // file path + ":" + its name, once made
+    Target procedure;  // the key file path + ":" + its name, also its key in functions
+    Target module;     // file_path in module_variables
     bool current_named = false;  // its name is not empty
 
     auto close_function = [&](Py_ssize_t end_line) {
         set_field(current, FuncField::end_line, py::int_(end_line));
-        if (!current_key) current_key = key_of(file_path, field(current, FuncField::name));
-        store(functions, current_key, current);
+        if (!procedure.key) procedure.key = key_of(file_path, field(current, FuncField::name));
+        store(functions, procedure.key, current);
     };
 
     for (Py_ssize_t i = 0; i < PyList_GET_SIZE(lines.ptr()); ++i) {
@@ -212,7 +230,7 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
         bool have_line = true;
         Py_ssize_t start = 0, end = 0;
         if (PyUnicode_CheckExact(item.ptr())) {
-            std::tie(start, end) = host::strip_bounds(StrView(item));
+            std::tie(start, end) = line_bounds(item.ptr());
             if (start == 0 && end == PyUnicode_GET_LENGTH(item.ptr())) {
                 line = py::reinterpret_borrow<py::str>(item);
             } else {
@@ -220,6 +238,8 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
             }
         } else {
             line = stripped(item);
+            // The item's own strip() may have changed the maps.
+            procedure.list = module.list = py::object();
         }
         const StrView v = have_line ? StrView(line) : StrView(item, start, end);
         auto text = [&]() -> const py::str& {
@@ -233,7 +253,7 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
         if (is_function_definition(v)) {
             if (in_function && current) close_function(line_num - 1);
             current = parse_function_definition(text(), file_path, py::int_(line_num));
-            current_key = py::object();
+            procedure = Target();
             current_named = truthy(field(current, FuncField::name));
             in_function = true;
         } else if (!in_function) {
@@ -242,18 +262,17 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
             } else if (is_enum_header(v)) {
                 parse_definition(true, text(), py::int_(line_num), file_path);
             } else if (is_variable_declaration(v)) {
-                py::object no_key;
-                declare(text(), file_path, py::int_(line_num), py::none(), false, no_key);
+                declare(text(), file_path, py::int_(line_num), py::none(), false, module);
             }
         } else {
             if (is_variable_declaration(v)) {
                 declare(text(), file_path, py::int_(line_num), field(current, FuncField::name), current_named,
-                        current_key);
+                        current_named ? procedure : module);
             } else if (v.starts_with(0, "End Function") || v.starts_with(0, "End Sub")) {
                 close_function(line_num);
                 in_function = false;
                 current = py::object();
-                current_key = py::object();
+                procedure = Target();
             }
         }
     }
@@ -367,27 +386,86 @@ void ModuleParser::parse_variable_declaration(const py::str& line, const py::str
         print_parts({u8("解析变量声明时出错 (行 "), py::str(line_num), u8("): "), line, u8(" - "), message});
         return;
     }
-    py::object local_key;
-    declare(line, file_path, line_num, function_name, in_procedure, local_key);
+    Target target;
+    declare(line, file_path, line_num, function_name, in_procedure, target);
 }
 
-PyObject* ModuleParser::verdict_of(const py::str& name, Scope scope, VarType type, bool is_array, bool is_const) {
-    py::object& memo = verdicts_[(static_cast<size_t>(scope) * kVarTypeCount + static_cast<size_t>(type)) * 4 +
-                                 (is_array ? 2 : 0) + (is_const ? 1 : 0)];
-    if (!memo) memo = py::dict();
-    PyObject* known = PyDict_GetItemWithError(memo.ptr(), name.ptr());
-    if (known) return known;
-    if (PyErr_Occurred()) throw py::error_already_set();
+namespace {
+
+uint64_t hash_units(const unsigned char* data, size_t bytes, uint32_t combo) {
+    uint64_t h = 0xcbf29ce484222325ull ^ combo;
+    for (size_t i = 0; i < bytes; ++i) h = (h ^ data[i]) * 0x100000001b3ull;
+    return h ^ (h >> 29);
+}
+
+}  // namespace
+
+ModuleParser::Issue ModuleParser::verdict_of(const py::str& name, Scope scope, VarType type, bool is_array, bool is_const) {
+    PyObject* n = name.ptr();
+    const int kind = PyUnicode_KIND(n);
+    const auto length = static_cast<size_t>(PyUnicode_GET_LENGTH(n));
+    const auto* data = static_cast<const unsigned char*>(PyUnicode_DATA(n));
+    const size_t bytes = length * static_cast<size_t>(kind);
+    const auto combo = static_cast<uint32_t>(
+        (static_cast<size_t>(scope) * kVarTypeCount + static_cast<size_t>(type)) * 4 + (is_array ? 2 : 0) +
+        (is_const ? 1 : 0));
+    if (length > UINT32_MAX) {  // not kept
+        NameVerdict verdict = variable_verdict(name, scope, type, is_array, is_const);
+        if (PyUnicode_Check(verdict.issue.ptr()) && PyUnicode_GET_LENGTH(verdict.issue.ptr()) > 0) {
+            overflow_suggestion_ = verdict.name;
+            overflow_issue_ = verdict.issue;
+            return {overflow_suggestion_.ptr(), overflow_issue_.ptr()};
+        }
+        return {nullptr, nullptr};
+    }
+    const uint64_t hash = hash_units(data, bytes, combo);
+
+    if (verdicts_.empty()) verdicts_.resize(1024);
+    size_t mask = verdicts_.size() - 1;
+    size_t slot = static_cast<size_t>(hash) & mask;
+    for (;; slot = (slot + 1) & mask) {
+        Verdict& e = verdicts_[slot];
+        if (!e.name) break;
+        if (e.hash != hash || e.combo != combo || e.length != length || e.kind != kind) continue;
+        const unsigned char* known = bytes <= sizeof(e.inline_data)
+                                         ? e.inline_data
+                                         : static_cast<const unsigned char*>(PyUnicode_DATA(e.name.ptr()));
+        if (std::memcmp(known, data, bytes) == 0) return {e.suggestion.ptr(), e.issue.ptr()};
+    }
+
     NameVerdict verdict = variable_verdict(name, scope, type, is_array, is_const);
-    py::object entry = py::none();
-    if (PyUnicode_Check(verdict.issue.ptr()) && PyUnicode_GET_LENGTH(verdict.issue.ptr()) > 0)
-        entry = py::make_tuple(verdict.name, verdict.issue);
-    if (PyDict_SetItem(memo.ptr(), name.ptr(), entry.ptr()) < 0) throw py::error_already_set();
-    return entry.ptr();  // the memo holds it
+    const bool has_issue = PyUnicode_Check(verdict.issue.ptr()) && PyUnicode_GET_LENGTH(verdict.issue.ptr()) > 0;
+
+    if ((verdict_count_ + 1) * 2 > verdicts_.size()) {
+        std::vector<Verdict> old(verdicts_.size() * 2);
+        old.swap(verdicts_);
+        mask = verdicts_.size() - 1;
+        for (Verdict& e : old) {
+            if (!e.name) continue;
+            size_t s = static_cast<size_t>(e.hash) & mask;
+            while (verdicts_[s].name) s = (s + 1) & mask;
+            verdicts_[s] = std::move(e);
+        }
+        slot = static_cast<size_t>(hash) & mask;
+        while (verdicts_[slot].name) slot = (slot + 1) & mask;
+    }
+    Verdict& e = verdicts_[slot];
+    e.hash = hash;
+    e.name = name;
+    if (has_issue) {
+        e.suggestion = verdict.name;
+        e.issue = verdict.issue;
+    }
+    e.combo = combo;
+    e.length = static_cast<uint32_t>(length);
+    e.kind = kind;
+    if (bytes <= sizeof(e.inline_data)) std::memcpy(e.inline_data, data, bytes);
+    ++verdict_count_;
+    return {e.suggestion.ptr(), e.issue.ptr()};
 }
 
 void ModuleParser::declare(const py::str& line, const py::str& file_path, const py::int_& line_num,
-                           py::handle function_name, bool in_procedure, py::object& local_key) {
+                           py::handle function_name, bool in_procedure, Target& target) {
     try {
         const StrView v(line);
         DeclarationMatch match;
@@ -405,7 +483,8 @@ void ModuleParser::declare(const py::str& line, const py::str& file_path, const 
 
         py::handle scope_member = member(scope), type_member = member(type);
         py::handle array_flag = is_array ? Py_True : Py_False, const_flag = is_const ? Py_True : Py_False;
-        if (scope != Scope::Global && in_procedure && !local_key) local_key = key_of(file_path, function_name);
+        if (scope != Scope::Global && !target.key)
+            target.key = in_procedure ? py::object(key_of(file_path, function_name)) : py::object(file_path);
 
         // The names are the pieces between commas, each trimmed (empty ones too).
         Py_ssize_t from = match.names_start;
@@ -417,22 +496,24 @@ void ModuleParser::declare(const py::str& line, const py::str& file_path, const 
             py::object record = new_record(RecordKind::Variable,
                                            {name, name, scope_member, type_member, array_flag, file_path, line_num,
                                             function_name, const_flag, py::none(), py::none()});
-            PyObject* verdict = verdict_of(name, scope, type, is_array, is_const);
-            if (verdict != Py_None) {
-                set_field(record, VarField::correct_name, PyTuple_GET_ITEM(verdict, 0));
-                set_field(record, VarField::issue_description, PyTuple_GET_ITEM(verdict, 1));
+            const Issue verdict = verdict_of(name, scope, type, is_array, is_const);
+            if (verdict.issue) {
+                set_field(record, VarField::correct_name, verdict.suggestion);
+                set_field(record, VarField::issue_description, verdict.issue);
             }
             if (scope == Scope::Global) {
                 if (PyList_Append(global_variables.ptr(), record.ptr()) < 0) throw py::error_already_set();
-            } else if (in_procedure) {
-                append_under(local_variables, local_key, record);
             } else {
-                append_under(module_variables, file_path, record);
+                if (!target.list) target.list = list_under(in_procedure ? local_variables : module_variables,
+                                                           target.key);
+                if (PyList_Append(target.list.ptr(), record.ptr()) < 0) throw py::error_already_set();
             }
             if (comma >= match.names_end) break;
             from = comma + 1;
         }
     } catch (...) {
+        // Printing runs host code, which may change the maps: look the list up again.
+        target.list = py::object();
         py::str message = failure_text();
         print_parts({u8("解析变量声明时出错 (行 "), py::str(line_num), u8("): "), line, u8(" - "), message});
     }

@@ -6,7 +6,8 @@
 
 #include <pybind11/pybind11.h>
 
-#include <array>
+#include <cstdint>
+#include <vector>
 
 #include "vba/model.hpp"
 
@@ -48,15 +49,39 @@ public:
     void parse_definition(bool is_enum, const py::str& line, const py::int_& line_num, const py::str& file_path);
 
 private:
-    // parse_variable_declaration with the procedure test made; `local_key`
-    // is the procedure's key in local_variables, made on first use.
+    // Where the scan files the records of one procedure (in local_variables)
+    // or of a module's own declarations (in module_variables): the key, made
+    // on first use, and the list under it once looked up.
+    struct Target {
+        py::object key;
+        py::object list;
+    };
+    // parse_variable_declaration with the procedure test made.
     void declare(const py::str& line, const py::str& file_path, const py::int_& line_num, py::handle function_name,
-                 bool in_procedure, py::object& local_key);
-    // The naming verdict of a declared name: None when compliant, else the
-    // tuple (suggestion, issue). The rule is a pure function of its inputs,
-    // so verdicts are kept per (scope, type, array, constant) and name.
-    PyObject* verdict_of(const py::str& name, Scope scope, VarType type, bool is_array, bool is_const);
-    std::array<py::object, kScopeCount * kVarTypeCount * 4> verdicts_;
+                 bool in_procedure, Target& target);
+    // The naming verdict of a declared name: issue null when compliant. The
+    // rule is a pure function of its inputs, so verdicts are kept per
+    // (scope, type, array, constant) and name; the texts are shared.
+    struct Issue {
+        PyObject* suggestion;
+        PyObject* issue;
+    };
+    Issue verdict_of(const py::str& name, Scope scope, VarType type, bool is_array, bool is_const);
+
+    // Known verdicts: an open-addressing table whose entries hold short names
+    // inline, so that a look-up mostly touches one entry.
+    struct Verdict {
+        uint64_t hash = 0;
+        py::object name;  // the key; null: free entry
+        py::object suggestion, issue;  // issue null: compliant
+        uint32_t combo = 0;  // scope, type, array and constant flags
+        uint32_t length = 0;
+        int kind = 0;
+        unsigned char inline_data[24];  // the name's code units when they fit
+    };
+    std::vector<Verdict> verdicts_;
+    size_t verdict_count_ = 0;
+    py::object overflow_suggestion_, overflow_issue_;  // the last verdict of a name too long to keep
 };
 
 // The (name, type, ByVal/ByRef) triples of a parameter list.
