@@ -140,6 +140,11 @@ py::str stripped(py::handle item) {
 
 }  // namespace
 
+py::str ModuleParser::LinePart::str() const {
+    if (start == 0 && end == PyUnicode_GET_LENGTH(text.ptr())) return py::reinterpret_borrow<py::str>(text);
+    return host::substr(text, start, end);
+}
+
 ParserPasses& parser_passes() {
     static ParserPasses p;
     return p;
@@ -223,7 +228,8 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
 
     for (Py_ssize_t i = 0; i < PyList_GET_SIZE(lines.ptr()); ++i) {
         const Py_ssize_t line_num = i + 1;
-        py::handle item = PyList_GET_ITEM(lines.ptr(), i);
+        const py::object held = py::reinterpret_borrow<py::object>(PyList_GET_ITEM(lines.ptr(), i));
+        const py::handle item = held;
         // The tests look at the stripped part of the line in place; the
         // stripped text itself is made only for the lines a reader gets.
         py::str line;
@@ -242,6 +248,10 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
             procedure.list = module.list = py::object();
         }
         const StrView v = have_line ? StrView(line) : StrView(item, start, end);
+        auto part = [&]() -> LinePart {
+            if (have_line) return LinePart{line, 0, PyUnicode_GET_LENGTH(line.ptr())};
+            return LinePart{item, start, end};
+        };
         auto text = [&]() -> const py::str& {
             if (!have_line) {
                 line = host::substr(item, start, end);
@@ -252,7 +262,7 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
 
         if (is_function_definition(v)) {
             if (in_function && current) close_function(line_num - 1);
-            current = parse_function_definition(text(), file_path, py::int_(line_num));
+            current = read_header(part(), file_path, py::int_(line_num));
             procedure = Target();
             current_named = truthy(field(current, FuncField::name));
             in_function = true;
@@ -262,11 +272,11 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
             } else if (is_enum_header(v)) {
                 parse_definition(true, text(), py::int_(line_num), file_path);
             } else if (is_variable_declaration(v)) {
-                declare(text(), file_path, py::int_(line_num), py::none(), false, module);
+                declare(part(), file_path, py::int_(line_num), py::none(), false, module);
             }
         } else {
             if (is_variable_declaration(v)) {
-                declare(text(), file_path, py::int_(line_num), field(current, FuncField::name), current_named,
+                declare(part(), file_path, py::int_(line_num), field(current, FuncField::name), current_named,
                         current_named ? procedure : module);
             } else if (v.starts_with(0, "End Function") || v.starts_with(0, "End Sub")) {
                 close_function(line_num);
@@ -281,15 +291,22 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
 
 py::object ModuleParser::parse_function_definition(const py::str& line, const py::str& file_path,
                                                    const py::int_& line_num) {
+    return read_header(LinePart{line, 0, PyUnicode_GET_LENGTH(line.ptr())}, file_path, line_num);
+}
+
+py::object ModuleParser::read_header(const LinePart& line, const py::str& file_path, const py::int_& line_num) {
+    const py::handle src = line.text;
+    const Py_ssize_t at = line.start;
     HeaderMatch match;
-    if (!match_header(StrView(line), match)) {
+    if (!match_header(StrView(src, at, line.end), match)) {
         static const py::str* unknown = new py::str("unknown");
         return new_record(RecordKind::Function, {*unknown, *unknown, member(FuncType::OTHER), file_path, line_num,
                                                  py::int_(0), py::list(), py::list()});
     }
-    py::str name = host::substr(line, match.name_start, match.name_end);
-    py::list parameters = match.params_start < 0 ? py::list()
-                                                 : parse_function_parameters(line, match.params_start, match.params_end);
+    py::str name = host::substr(src, at + match.name_start, at + match.name_end);
+    py::list parameters = match.params_start < 0
+                              ? py::list()
+                              : parse_function_parameters(src, at + match.params_start, at + match.params_end);
     return new_record(RecordKind::Function, {name, name, member(kind_by_suffix(name)), file_path, line_num,
                                              py::int_(0), parameters, py::list()});
 }
@@ -387,7 +404,8 @@ void ModuleParser::parse_variable_declaration(const py::str& line, const py::str
         return;
     }
     Target target;
-    declare(line, file_path, line_num, function_name, in_procedure, target);
+    declare(LinePart{line, 0, PyUnicode_GET_LENGTH(line.ptr())}, file_path, line_num, function_name, in_procedure,
+            target);
 }
 
 namespace {
@@ -464,10 +482,12 @@ ModuleParser::Issue ModuleParser::verdict_of(const py::str& name, Scope scope, V
     return {e.suggestion.ptr(), e.issue.ptr()};
 }
 
-void ModuleParser::declare(const py::str& line, const py::str& file_path, const py::int_& line_num,
+void ModuleParser::declare(const LinePart& line, const py::str& file_path, const py::int_& line_num,
                            py::handle function_name, bool in_procedure, Target& target) {
+    const py::handle src = line.text;
+    const Py_ssize_t at = line.start;  // where the line starts in src
     try {
-        const StrView v(line);
+        const StrView v(src, at, line.end);
         DeclarationMatch match;
         if (!match_declaration(v, match)) return;
         const Py_ssize_t ks = match.keyword_start, ke = match.keyword_end;
@@ -477,7 +497,7 @@ void ModuleParser::declare(const py::str& line, const py::str& file_path, const 
             scope = Scope::Local;
         else if (ascii_word_at(v, ks, ke, "public") || ascii_word_at(v, ks, ke, "global"))
             scope = Scope::Global;
-        const VarType type = variable_type_of(line, match.type_start, match.type_end);
+        const VarType type = variable_type_of(src, at + match.type_start, at + match.type_end);
         const bool is_const = match.const_start >= 0 || ascii_word_at(v, ks, ke, "const");
         const bool is_array = v.find('(') >= 0;
 
@@ -491,16 +511,14 @@ void ModuleParser::declare(const py::str& line, const py::str& file_path, const 
         while (true) {
             Py_ssize_t comma = v.find(',', from);
             if (comma < 0 || comma >= match.names_end) comma = match.names_end;
-            const auto [b, e] = host::strip_bounds(StrView(line, from, comma));
-            py::str name = host::substr(line, from + b, from + e);
+            const auto [b, e] = host::strip_bounds(StrView(src, at + from, at + comma));
+            py::str name = host::substr(src, at + from + b, at + from + e);
+            const Issue verdict = verdict_of(name, scope, type, is_array, is_const);
+            py::handle correct = verdict.issue ? verdict.suggestion : Py_None;
+            py::handle issue = verdict.issue ? verdict.issue : Py_None;
             py::object record = new_record(RecordKind::Variable,
                                            {name, name, scope_member, type_member, array_flag, file_path, line_num,
-                                            function_name, const_flag, py::none(), py::none()});
-            const Issue verdict = verdict_of(name, scope, type, is_array, is_const);
-            if (verdict.issue) {
-                set_field(record, VarField::correct_name, verdict.suggestion);
-                set_field(record, VarField::issue_description, verdict.issue);
-            }
+                                            function_name, const_flag, correct, issue});
             if (scope == Scope::Global) {
                 if (PyList_Append(global_variables.ptr(), record.ptr()) < 0) throw py::error_already_set();
             } else {
@@ -515,7 +533,7 @@ void ModuleParser::declare(const py::str& line, const py::str& file_path, const 
         // Printing runs host code, which may change the maps: look the list up again.
         target.list = py::object();
         py::str message = failure_text();
-        print_parts({u8("解析变量声明时出错 (行 "), py::str(line_num), u8("): "), line, u8(" - "), message});
+        print_parts({u8("解析变量声明时出错 (行 "), py::str(line_num), u8("): "), line.str(), u8(" - "), message});
     }
 }
 

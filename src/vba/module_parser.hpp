@@ -49,6 +49,13 @@ public:
     void parse_definition(bool is_enum, const py::str& line, const py::int_& line_num, const py::str& file_path);
 
 private:
+    // The text s[start:end] of a str, read in place.
+    struct LinePart {
+        py::handle text;
+        Py_ssize_t start, end;
+        py::str str() const;
+    };
+    py::object read_header(const LinePart& line, const py::str& file_path, const py::int_& line_num);
     // Where the scan files the records of one procedure (in local_variables)
     // or of a module's own declarations (in module_variables): the key, made
     // on first use, and the list under it once looked up.
@@ -57,7 +64,7 @@ private:
         py::object list;
     };
     // parse_variable_declaration with the procedure test made.
-    void declare(const py::str& line, const py::str& file_path, const py::int_& line_num, py::handle function_name,
+    void declare(const LinePart& line, const py::str& file_path, const py::int_& line_num, py::handle function_name,
                  bool in_procedure, Target& target);
     // The naming verdict of a declared name: issue null when compliant. The
     // rule is a pure function of its inputs, so verdicts are kept per
