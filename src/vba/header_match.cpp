@@ -103,4 +103,25 @@ bool match_parameter(const StrView& v, ParameterMatch& m) {
     return true;
 }
 
+bool match_definition(const StrView& v, std::string_view keyword, DefinitionMatch& m) {
+    const Py_ssize_t p0 = space_run_end(v, 0);
+    Py_ssize_t kw_at = p0;
+    m.scope_start = m.scope_end = -1;
+    if (const Py_ssize_t n = keyword_at(v, p0, {"public", "private"})) {
+        // Type and Enum cannot start where a scope word does.
+        m.scope_start = p0;
+        m.scope_end = p0 + n;
+        kw_at = space_run_end(v, p0 + n);
+    }
+    if (!v.starts_with_ignorecase(kw_at, keyword)) return false;
+    const Py_ssize_t s = kw_at + len(keyword);
+    const Py_ssize_t name_start = space_run_end(v, s);
+    if (name_start == s) return false;
+    const Py_ssize_t name_end = word_run_end(v, name_start);
+    if (name_end == name_start) return false;
+    m.name_start = name_start;
+    m.name_end = name_end;
+    return true;
+}
+
 }  // namespace tallowby::vba

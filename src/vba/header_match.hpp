@@ -1,10 +1,13 @@
-// The procedure header and parameter patterns of the module scan, matched by
-// hand:
+// The procedure header, parameter and Type / Enum header patterns of the
+// module scan, matched by hand:
 //   ^\s*(Public|Private|Friend)?\s*(Function|Sub)\s+(?P<name>\w+)\s*(\((?P<params>.*)\))?
 //   ^(ByVal|ByRef)?\s*(?P<name>\w+)\s*(As\s+(?P<type>[\w\[\]]+))?
+//   ^\s*(?P<scope>Public|Private)?\s*Type\s+(?P<name>\w+)    (Enum in place of Type)
 // both ignoring case, with the host's `re` semantics (Unicode \s and \w, "."
 // not matching "\n") and the groups its engine reports.
 #pragma once
+
+#include <string_view>
 
 #include "host/text.hpp"
 #include "vba/word_chars.hpp"
@@ -24,7 +27,14 @@ struct ParameterMatch {
     Py_ssize_t type_start = -1, type_end = -1;
 };
 
+struct DefinitionMatch {
+    Py_ssize_t scope_start = -1, scope_end = -1;  // scope_start < 0: no scope word
+    Py_ssize_t name_start, name_end;
+};
+
 bool match_header(const host::StrView& line, HeaderMatch& out);
 bool match_parameter(const host::StrView& piece, ParameterMatch& out);
+// `keyword` in lower case: "type" or "enum".
+bool match_definition(const host::StrView& line, std::string_view keyword, DefinitionMatch& out);
 
 }  // namespace tallowby::vba

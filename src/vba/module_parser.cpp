@@ -7,7 +7,6 @@
 
 #include "host/args.hpp"
 #include "host/console.hpp"
-#include "host/regex.hpp"
 #include "host/text.hpp"
 #include "host/text_file.hpp"
 #include "vba/declaration_match.hpp"
@@ -20,12 +19,8 @@ namespace tallowby::vba {
 
 namespace {
 
-using host::HostPattern;
-using host::kIgnoreCase;
 using host::StrView;
 
-const HostPattern kTypeHeader(R"(^\s*(?P<scope>Public|Private)?\s*Type\s+(?P<name>\w+))", kIgnoreCase);
-const HostPattern kEnumHeader(R"(^\s*(?P<scope>Public|Private)?\s*Enum\s+(?P<name>\w+))", kIgnoreCase);
 
 py::str concat(py::handle a, py::handle b) {
     PyObject* r = PyUnicode_Concat(a.ptr(), b.ptr());
@@ -140,6 +135,15 @@ py::str stripped(py::handle item) {
 
 }  // namespace
 
+py::int_ ModuleParser::line_number(Py_ssize_t n) {
+    constexpr Py_ssize_t kKept = Py_ssize_t(1) << 20;
+    if (n >= kKept) return py::int_(n);
+    if (static_cast<size_t>(n) >= line_numbers_.size()) line_numbers_.resize(static_cast<size_t>(n) + 1024);
+    py::object& known = line_numbers_[static_cast<size_t>(n)];
+    if (!known) known = py::int_(n);
+    return py::reinterpret_borrow<py::int_>(known);
+}
+
 py::str ModuleParser::LinePart::str() const {
     if (start == 0 && end == PyUnicode_GET_LENGTH(text.ptr())) return py::reinterpret_borrow<py::str>(text);
     return host::substr(text, start, end);
@@ -221,7 +225,7 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
     bool current_named = false;  // its name is not empty
 
     auto close_function = [&](Py_ssize_t end_line) {
-        set_field(current, FuncField::end_line, py::int_(end_line));
+        set_field(current, FuncField::end_line, line_number(end_line));
         if (!procedure.key) procedure.key = key_of(file_path, field(current, FuncField::name));
         store(functions, procedure.key, current);
     };
@@ -262,21 +266,21 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
 
         if (is_function_definition(v)) {
             if (in_function && current) close_function(line_num - 1);
-            current = read_header(part(), file_path, py::int_(line_num));
+            current = read_header(part(), file_path, line_number(line_num));
             procedure = Target();
             current_named = truthy(field(current, FuncField::name));
             in_function = true;
         } else if (!in_function) {
             if (is_type_header(v)) {
-                parse_definition(false, text(), py::int_(line_num), file_path);
+                parse_definition(false, text(), line_number(line_num), file_path);
             } else if (is_enum_header(v)) {
-                parse_definition(true, text(), py::int_(line_num), file_path);
+                parse_definition(true, text(), line_number(line_num), file_path);
             } else if (is_variable_declaration(v)) {
-                declare(part(), file_path, py::int_(line_num), py::none(), false, module);
+                declare(part(), file_path, line_number(line_num), py::none(), false, module);
             }
         } else {
             if (is_variable_declaration(v)) {
-                declare(part(), file_path, py::int_(line_num), field(current, FuncField::name), current_named,
+                declare(part(), file_path, line_number(line_num), field(current, FuncField::name), current_named,
                         current_named ? procedure : module);
             } else if (v.starts_with(0, "End Function") || v.starts_with(0, "End Sub")) {
                 close_function(line_num);
@@ -539,12 +543,11 @@ void ModuleParser::declare(const LinePart& line, const py::str& file_path, const
 
 void ModuleParser::parse_definition(bool is_enum, const py::str& line, const py::int_& line_num,
                                     const py::str& file_path) {
-    py::object match = (is_enum ? kEnumHeader : kTypeHeader).match(line);
-    if (match.is_none()) return;
-    py::tuple groups = host::match_groups(match);  // scope, name
-    py::str name = groups[1];
-    py::object scope_word = groups[0];
-    const bool is_private = !scope_word.is_none() && host::equals(host::lower(scope_word), "private");
+    const StrView v(line);
+    DefinitionMatch match;
+    if (!match_definition(v, is_enum ? "enum" : "type", match)) return;
+    py::str name = host::substr(line, match.name_start, match.name_end);
+    const bool is_private = match.scope_start >= 0 && ascii_word_at(v, match.scope_start, match.scope_end, "private");
     py::str scope(is_private ? "private" : "public");
 
     py::str prefix(is_enum ? "enum_" : "type_");

@@ -55,6 +55,9 @@ private:
         Py_ssize_t start, end;
         py::str str() const;
     };
+    // The int of a line number; the scan's records share one object per value.
+    py::int_ line_number(Py_ssize_t n);
+    std::vector<py::object> line_numbers_;
     py::object read_header(const LinePart& line, const py::str& file_path, const py::int_& line_num);
     // Where the scan files the records of one procedure (in local_variables)
     // or of a module's own declarations (in module_variables): the key, made

@@ -1,4 +1,5 @@
-"""Procedure headers and parameter lists read exactly as the host's `re` reads their patterns."""
+"""Procedure headers, parameter lists and Type / Enum headers read exactly as the host's `re` reads their
+patterns."""
 import random
 import re
 
@@ -140,3 +141,27 @@ def test_parameter_triples_are_plain_tuples_of_str():
     (triple,) = VBAParser()._parse_function_parameters("byval x as long")
     assert type(triple) is tuple and [type(t) for t in triple] == [str, str, str]
     assert triple == ("x", "long", "byval")
+
+
+DEFINITION_WORDS = ["Type", "TYPE", "type", "Enum", "ENUM", "enum", "Types", "Enu"]
+SCOPE_WORDS = ["", "", "Public", "PUBLIC", "Private", "private", "PRİVATE", "Prıvate", "Publİc", "Publ", "Friend"]
+
+
+@pytest.mark.parametrize("is_enum", [False, True])
+def test_generated_definition_headers_read_as_the_host_pattern_reads_them(is_enum):
+    word = "Enum" if is_enum else "Type"
+    pattern = re.compile(rf"^\s*(?P<scope>Public|Private)?\s*{word}\s+(?P<name>\w+)", re.IGNORECASE)
+    rng = random.Random(7 + is_enum)
+    for n in range(2000):
+        line = "".join([rng.choice(SPACES), rng.choice(SCOPE_WORDS), rng.choice(SPACES), rng.choice(DEFINITION_WORDS),
+                        rng.choice(SPACES + [" "] * 4), rng.choice(NAMES + ["enum_A", "type_B", "Point"]),
+                        rng.choice(["", " ' c", "(", "\n"])])
+        p = VBAParser()
+        (p._parse_enum_definition if is_enum else p._parse_type_definition)(line, [], n, "m.bas")
+        found = [(k, t.name, t.scope, t.line_number) for k, t in (p.enums if is_enum else p.types).items()]
+        m = pattern.match(line)
+        want = []
+        if m:
+            scope = "private" if m.group("scope") is not None and m.group("scope").lower() == "private" else "public"
+            want = [("m.bas:" + m.group("name"), m.group("name"), scope, n)]
+        assert found == want, repr(line)
