@@ -127,6 +127,35 @@ std::pair<Py_ssize_t, Py_ssize_t> line_bounds(PyObject* s) {
     }
 }
 
+template <typename Unit>
+Py_UCS4 first_solid(const Unit* d, Py_ssize_t n) {
+    for (Py_ssize_t i = 0; i < n; ++i)
+        if (!host::is_space(d[i])) return d[i];
+    return 0;
+}
+
+// Whether a line's first character after white space may begin what one of
+// the scan's tests accepts (a keyword letter in any case as the host's
+// ignore-case matching reads it, or the "T" / "E" of "Type ", "Enum ", "End ").
+// Every other line is passed over.
+bool may_open_reading(PyObject* s) {
+    const Py_ssize_t n = PyUnicode_GET_LENGTH(s);
+    Py_UCS4 c;
+    switch (PyUnicode_KIND(s)) {
+        case PyUnicode_1BYTE_KIND: c = first_solid(PyUnicode_1BYTE_DATA(s), n); break;
+        case PyUnicode_2BYTE_KIND: c = first_solid(PyUnicode_2BYTE_DATA(s), n); break;
+        default: c = first_solid(PyUnicode_4BYTE_DATA(s), n); break;
+    }
+    if (c >= 128) return c == 0x17F;  // the long s reads as "s"
+    switch (c) {
+        case 'P': case 'p': case 'F': case 'f': case 'S': case 's': case 'G': case 'g':
+        case 'D': case 'd': case 'C': case 'c': case 'T': case 'E':
+            return true;
+        default:
+            return false;
+    }
+}
+
 // Source lines of the scan: str.strip() of each item as the host would call it.
 py::str stripped(py::handle item) {
     if (PyUnicode_CheckExact(item.ptr())) return host::strip(item);
@@ -240,6 +269,7 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
         bool have_line = true;
         Py_ssize_t start = 0, end = 0;
         if (PyUnicode_CheckExact(item.ptr())) {
+            if (!may_open_reading(item.ptr())) continue;
             std::tie(start, end) = line_bounds(item.ptr());
             if (start == 0 && end == PyUnicode_GET_LENGTH(item.ptr())) {
                 line = py::reinterpret_borrow<py::str>(item);

@@ -148,6 +148,9 @@ SCANS = [
     (["\u3000\u3000Dim w As Long\u3000", "\t Sub Ind()\u00a0", "End Sub"], [("Ind", 2, 3)], ["w"], {}),
     (["\ufeffDim bom As Long", "\ufeffSub X()"], [], [], {}),
     (["Sub A()", "End Sub", "Sub A()", "Dim v As Long"], [("A", 3, 4)], [], {"A": ["v"]}),
+    # keywords spelled with the long s and the dotless i, after any white space
+    (["\u3000ſub Long_s()", "\tDım a As Long", "End Sub", " ſub", "Dım q As Long"], [("Long_s", 1, 3)], ["q"],
+     {"Long_s": ["a"]}),
 ]
 
 
