@@ -61,12 +61,10 @@ bool truthy(py::handle v) {
 
 // The list under `key`, stored as a new list when missing.
 py::object list_under(py::dict& map, py::handle key) {
-    PyObject* list = PyDict_GetItemWithError(map.ptr(), key.ptr());
-    if (list) return py::reinterpret_borrow<py::object>(list);
-    if (PyErr_Occurred()) throw py::error_already_set();
     py::list fresh;
-    if (PyDict_SetItem(map.ptr(), key.ptr(), fresh.ptr()) < 0) throw py::error_already_set();
-    return std::move(fresh);
+    PyObject* list = PyDict_SetDefault(map.ptr(), key.ptr(), fresh.ptr());
+    if (!list) throw py::error_already_set();
+    return py::reinterpret_borrow<py::object>(list);
 }
 
 void store(py::dict& map, py::handle key, py::handle value) {
