@@ -7,7 +7,6 @@ namespace tallowby::vba {
 namespace {
 
 using host::is_space;
-using host::is_word;
 using host::StrView;
 
 Py_ssize_t len(std::string_view s) { return static_cast<Py_ssize_t>(s.size()); }
@@ -18,7 +17,7 @@ Py_ssize_t space_run_end(const StrView& v, Py_ssize_t p) {
 }
 
 Py_ssize_t word_run_end(const StrView& v, Py_ssize_t p) {
-    while (p < v.size() && is_word(v[p])) ++p;
+    while (p < v.size() && word_char(v[p])) ++p;
     return p;
 }
 

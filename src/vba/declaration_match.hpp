@@ -8,6 +8,7 @@
 #pragma once
 
 #include "host/text.hpp"
+#include "vba/word_chars.hpp"
 
 namespace tallowby::vba {
 

@@ -1,5 +1,6 @@
 #include "vba/module_parser.hpp"
 
+#include <cstring>
 #include <new>
 #include <string_view>
 #include <tuple>
@@ -7,11 +8,11 @@
 #include "host/args.hpp"
 #include "host/console.hpp"
 #include "host/gc_pause.hpp"
-#include "host/regex.hpp"
 #include "host/text.hpp"
 #include "host/text_file.hpp"
 #include "host/utf8_lines.hpp"
 #include "vba/declaration_match.hpp"
+#include "vba/header_match.hpp"
 #include "vba/line_tests.hpp"
 #include "vba/naming_rules.hpp"
 #include "vba/records.hpp"
@@ -20,15 +21,8 @@ namespace tallowby::vba {
 
 namespace {
 
-using host::HostPattern;
-using host::kIgnoreCase;
 using host::StrView;
 
-const HostPattern kHeader(R"(^\s*(Public|Private|Friend)?\s*(Function|Sub)\s+(?P<name>\w+)\s*(\((?P<params>.*)\))?)",
-                          kIgnoreCase);
-const HostPattern kParameter(R"(^(ByVal|ByRef)?\s*(?P<name>\w+)\s*(As\s+(?P<type>[\w\[\]]+))?)", kIgnoreCase);
-const HostPattern kTypeHeader(R"(^\s*(?P<scope>Public|Private)?\s*Type\s+(?P<name>\w+))", kIgnoreCase);
-const HostPattern kEnumHeader(R"(^\s*(?P<scope>Public|Private)?\s*Enum\s+(?P<name>\w+))", kIgnoreCase);
 
 py::str concat(py::handle a, py::handle b) {
     PyObject* r = PyUnicode_Concat(a.ptr(), b.ptr());
@@ -45,22 +39,34 @@ const py::str& colon() {
 py::str key_of(py::handle path, py::handle name) { return concat(concat(path, colon()), name); }
 
 
+// Whether v[start:end] is, ignoring ASCII case, the lower-case ASCII word
+// `lower`. A non-ASCII character never counts: the texts compared here hold
+// no "k", the one ASCII letter that a non-ASCII character lowers to.
+bool ascii_word_at(const StrView& v, Py_ssize_t start, Py_ssize_t end, std::string_view lower) {
+    if (end - start != static_cast<Py_ssize_t>(lower.size())) return false;
+    for (Py_ssize_t i = start; i < end; ++i) {
+        Py_UCS4 c = v[i];
+        if (c >= 128) return false;
+        if (c >= 'A' && c <= 'Z') c += 32;
+        if (c != static_cast<unsigned char>(lower[static_cast<size_t>(i - start)])) return false;
+    }
+    return true;
+}
+
+void steal_into_tuple(PyObject* tuple, Py_ssize_t i, PyObject* item) { PyTuple_SET_ITEM(tuple, i, item); }
+
 bool truthy(py::handle v) {
     const int r = PyObject_IsTrue(v.ptr());
     if (r < 0) throw py::error_already_set();
     return r != 0;
 }
 
-// Appends `record` to the list under `key`, creating the list when missing.
-void append_under(py::dict& map, py::handle key, py::handle record) {
-    PyObject* list = PyDict_GetItemWithError(map.ptr(), key.ptr());
-    if (!list) {
-        if (PyErr_Occurred()) throw py::error_already_set();
-        py::list fresh;
-        if (PyDict_SetItem(map.ptr(), key.ptr(), fresh.ptr()) < 0) throw py::error_already_set();
-        list = fresh.ptr();
-    }
-    if (PyList_Append(list, record.ptr()) < 0) throw py::error_already_set();
+// The list under `key`, stored as a new list when missing.
+py::object list_under(py::dict& map, py::handle key) {
+    py::list fresh;
+    PyObject* list = PyDict_SetDefault(map.ptr(), key.ptr(), fresh.ptr());
+    if (!list) throw py::error_already_set();
+    return py::reinterpret_borrow<py::object>(list);
 }
 
 void store(py::dict& map, py::handle key, py::handle value) {
@@ -93,15 +99,61 @@ void print_parts(std::initializer_list<py::handle> parts) {
 py::str u8(std::string_view s) { return host::from_utf8(s); }
 
 FuncType kind_by_suffix(const py::str& name) {
-    auto ends = [&](const char* suffix) {
-        const Py_ssize_t r = PyUnicode_Tailmatch(name.ptr(), py::str(suffix).ptr(), 0, PY_SSIZE_T_MAX, 1);
-        if (r < 0) throw py::error_already_set();
-        return r == 1;
+    const StrView v(name);
+    auto ends = [&](std::string_view suffix) {
+        return v.starts_with(v.size() - static_cast<Py_ssize_t>(suffix.size()), suffix);
     };
     if (ends("_VBT")) return FuncType::VBT;
     if (ends("_DSP")) return FuncType::DSP;
     if (ends("_IP")) return FuncType::IP;
     return FuncType::OTHER;
+}
+
+// The bounds [start, end) that str.strip() keeps, read per storage kind.
+template <typename Unit>
+std::pair<Py_ssize_t, Py_ssize_t> bounds_of(const Unit* d, Py_ssize_t n) {
+    Py_ssize_t a = 0, b = n;
+    while (a < b && host::is_space(d[a])) ++a;
+    while (b > a && host::is_space(d[b - 1])) --b;
+    return {a, b};
+}
+
+std::pair<Py_ssize_t, Py_ssize_t> line_bounds(PyObject* s) {
+    const Py_ssize_t n = PyUnicode_GET_LENGTH(s);
+    switch (PyUnicode_KIND(s)) {
+        case PyUnicode_1BYTE_KIND: return bounds_of(PyUnicode_1BYTE_DATA(s), n);
+        case PyUnicode_2BYTE_KIND: return bounds_of(PyUnicode_2BYTE_DATA(s), n);
+        default: return bounds_of(PyUnicode_4BYTE_DATA(s), n);
+    }
+}
+
+template <typename Unit>
+Py_UCS4 first_solid(const Unit* d, Py_ssize_t n) {
+    for (Py_ssize_t i = 0; i < n; ++i)
+        if (!host::is_space(d[i])) return d[i];
+    return 0;
+}
+
+// Whether a line's first character after white space may begin what one of
+// the scan's tests accepts (a keyword letter in any case as the host's
+// ignore-case matching reads it, or the "T" / "E" of "Type ", "Enum ", "End ").
+// Every other line is passed over.
+bool may_open_reading(PyObject* s) {
+    const Py_ssize_t n = PyUnicode_GET_LENGTH(s);
+    Py_UCS4 c;
+    switch (PyUnicode_KIND(s)) {
+        case PyUnicode_1BYTE_KIND: c = first_solid(PyUnicode_1BYTE_DATA(s), n); break;
+        case PyUnicode_2BYTE_KIND: c = first_solid(PyUnicode_2BYTE_DATA(s), n); break;
+        default: c = first_solid(PyUnicode_4BYTE_DATA(s), n); break;
+    }
+    if (c >= 128) return c == 0x17F;  // the long s reads as "s"
+    switch (c) {
+        case 'P': case 'p': case 'F': case 'f': case 'S': case 's': case 'G': case 'g':
+        case 'D': case 'd': case 'C': case 'c': case 'T': case 'E':
+            return true;
+        default:
+            return false;
+    }
 }
 
 // Source lines of the scan: str.strip() of each item as the host would call it.
@@ -111,6 +163,20 @@ py::str stripped(py::handle item) {
 }
 
 }  // namespace
+
+py::int_ ModuleParser::line_number(Py_ssize_t n) {
+    constexpr Py_ssize_t kKept = Py_ssize_t(1) << 20;
+    if (n >= kKept) return py::int_(n);
+    if (static_cast<size_t>(n) >= line_numbers_.size()) line_numbers_.resize(static_cast<size_t>(n) + 1024);
+    py::object& known = line_numbers_[static_cast<size_t>(n)];
+    if (!known) known = py::int_(n);
+    return py::reinterpret_borrow<py::int_>(known);
+}
+
+py::str ModuleParser::LinePart::str() const {
+    if (start == 0 && end == PyUnicode_GET_LENGTH(text.ptr())) return py::reinterpret_borrow<py::str>(text);
+    return host::substr(text, start, end);
+}
 
 ParserPasses& parser_passes() {
     static ParserPasses p;
@@ -181,22 +247,28 @@ void ModuleParser::parse_files(py::handle self, const py::str& directory_path) {
 void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
     py::object current;  // the open procedure's FunctionInfo
     bool in_function = false;
+    Target procedure;  // the key file path + ":" + its name, also its key in functions
+    Target module;     // file_path in module_variables
+    bool current_named = false;  // its name is not empty
 
     auto close_function = [&](Py_ssize_t end_line) {
-        set_field(current, FuncField::end_line, py::int_(end_line));
-        store(functions, key_of(file_path, field(current, FuncField::name)), current);
+        set_field(current, FuncField::end_line, line_number(end_line));
+        if (!procedure.key) procedure.key = key_of(file_path, field(current, FuncField::name));
+        store(functions, procedure.key, current);
     };
 
     for (Py_ssize_t i = 0; i < PyList_GET_SIZE(lines.ptr()); ++i) {
         const Py_ssize_t line_num = i + 1;
-        py::handle item = PyList_GET_ITEM(lines.ptr(), i);
+        const py::object held = py::reinterpret_borrow<py::object>(PyList_GET_ITEM(lines.ptr(), i));
+        const py::handle item = held;
         // The tests look at the stripped part of the line in place; the
         // stripped text itself is made only for the lines a reader gets.
         py::str line;
         bool have_line = true;
         Py_ssize_t start = 0, end = 0;
         if (PyUnicode_CheckExact(item.ptr())) {
-            std::tie(start, end) = host::strip_bounds(StrView(item));
+            if (!may_open_reading(item.ptr())) continue;
+            std::tie(start, end) = line_bounds(item.ptr());
             if (start == 0 && end == PyUnicode_GET_LENGTH(item.ptr())) {
                 line = py::reinterpret_borrow<py::str>(item);
             } else {
@@ -204,8 +276,14 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
             }
         } else {
             line = stripped(item);
+            // The item's own strip() may have changed the maps.
+            procedure.list = module.list = py::object();
         }
         const StrView v = have_line ? StrView(line) : StrView(item, start, end);
+        auto part = [&]() -> LinePart {
+            if (have_line) return LinePart{line, 0, PyUnicode_GET_LENGTH(line.ptr())};
+            return LinePart{item, start, end};
+        };
         auto text = [&]() -> const py::str& {
             if (!have_line) {
                 line = host::substr(item, start, end);
@@ -216,23 +294,27 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
 
         if (is_function_definition(v)) {
             if (in_function && current) close_function(line_num - 1);
-            current = parse_function_definition(text(), file_path, py::int_(line_num));
+            current = read_header(part(), file_path, line_number(line_num));
+            procedure = Target();
+            current_named = truthy(field(current, FuncField::name));
             in_function = true;
         } else if (!in_function) {
             if (is_type_header(v)) {
-                parse_definition(false, text(), py::int_(line_num), file_path);
+                parse_definition(false, text(), line_number(line_num), file_path);
             } else if (is_enum_header(v)) {
-                parse_definition(true, text(), py::int_(line_num), file_path);
+                parse_definition(true, text(), line_number(line_num), file_path);
             } else if (is_variable_declaration(v)) {
-                parse_variable_declaration(text(), file_path, py::int_(line_num), py::none());
+                declare(part(), file_path, line_number(line_num), py::none(), false, module);
             }
         } else {
             if (is_variable_declaration(v)) {
-                parse_variable_declaration(text(), file_path, py::int_(line_num), field(current, FuncField::name));
+                declare(part(), file_path, line_number(line_num), field(current, FuncField::name), current_named,
+                        current_named ? procedure : module);
             } else if (v.starts_with(0, "End Function") || v.starts_with(0, "End Sub")) {
                 close_function(line_num);
                 in_function = false;
                 current = py::object();
+                procedure = Target();
             }
         }
     }
@@ -241,34 +323,61 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
 
 py::object ModuleParser::parse_function_definition(const py::str& line, const py::str& file_path,
                                                    const py::int_& line_num) {
-    py::object match = kHeader.match(line);
-    if (match.is_none()) {
-        py::str unknown("unknown");
-        return new_record(RecordKind::Function, {unknown, unknown, member(FuncType::OTHER), file_path, line_num,
+    return read_header(LinePart{line, 0, PyUnicode_GET_LENGTH(line.ptr())}, file_path, line_num);
+}
+
+py::object ModuleParser::read_header(const LinePart& line, const py::str& file_path, const py::int_& line_num) {
+    const py::handle src = line.text;
+    const Py_ssize_t at = line.start;
+    HeaderMatch match;
+    if (!match_header(StrView(src, at, line.end), match)) {
+        static const py::str* unknown = new py::str("unknown");
+        return new_record(RecordKind::Function, {*unknown, *unknown, member(FuncType::OTHER), file_path, line_num,
                                                  py::int_(0), py::list(), py::list()});
     }
-    py::tuple groups = host::match_groups(match);  // prefix, kind, name, (params), params
-    py::str name = groups[2];
-    py::object params = groups[4];
-    py::str params_str = (params.is_none() || !truthy(params)) ? py::str("") : py::str(params);
-    py::list parameters = parse_function_parameters(params_str);
+    py::str name = host::substr(src, at + match.name_start, at + match.name_end);
+    py::list parameters = match.params_start < 0
+                              ? py::list()
+                              : parse_function_parameters(src, at + match.params_start, at + match.params_end);
     return new_record(RecordKind::Function, {name, name, member(kind_by_suffix(name)), file_path, line_num,
                                              py::int_(0), parameters, py::list()});
 }
 
 py::list parse_function_parameters(const py::str& params_str) {
-    py::list parameters;
-    if (host::is_blank(params_str)) return parameters;
+    return parse_function_parameters(params_str, 0, PyUnicode_GET_LENGTH(params_str.ptr()));
+}
 
-    // Split at commas outside parentheses; empty pieces are dropped.
-    py::list pieces;
-    StrView v(params_str);
+py::list parse_function_parameters(py::handle s, Py_ssize_t from, Py_ssize_t to) {
+    py::list parameters;
+    const StrView v(s, from, to);
+    {
+        const auto [b, e] = host::strip_bounds(v);
+        if (b >= e) return parameters;
+    }
+
+    static const py::str* variant = new py::str("Variant");
+    static const py::str* empty = new py::str("");
+    // Reads one piece, trimmed; pieces left empty are dropped.
+    auto take = [&](Py_ssize_t start, Py_ssize_t end) {
+        const auto [b, e] = host::strip_bounds(StrView(s, from + start, from + end));
+        if (b >= e) return;
+        const Py_ssize_t at = from + start + b;  // the piece's start in s
+        ParameterMatch m;
+        if (!match_parameter(StrView(s, at, at + (e - b)), m)) return;
+        PyObject* triple = PyTuple_New(3);
+        if (!triple) throw py::error_already_set();
+        py::object owner = py::reinterpret_steal<py::object>(triple);
+        steal_into_tuple(triple, 0, host::substr(s, at + m.name_start, at + m.name_end).release().ptr());
+        steal_into_tuple(triple, 1, m.type_start < 0 ? py::object(*variant).release().ptr()
+                                                     : host::substr(s, at + m.type_start, at + m.type_end).release().ptr());
+        steal_into_tuple(triple, 2, m.mode_start < 0 ? py::object(*empty).release().ptr()
+                                                     : host::substr(s, at + m.mode_start, at + m.mode_end).release().ptr());
+        if (PyList_Append(parameters.ptr(), triple) < 0) throw py::error_already_set();
+    };
+
+    // Split at commas outside parentheses.
     long depth = 0;
     Py_ssize_t start = 0;
-    auto take = [&](Py_ssize_t end) {
-        py::str piece = host::strip(host::substr(params_str, start, end));
-        if (PyUnicode_GET_LENGTH(piece.ptr()) > 0) pieces.append(piece);
-    };
     for (Py_ssize_t i = 0; i < v.size(); ++i) {
         const Py_UCS4 c = v[i];
         if (c == '(') {
@@ -276,29 +385,15 @@ py::list parse_function_parameters(const py::str& params_str) {
         } else if (c == ')') {
             --depth;
         } else if (c == ',' && depth == 0) {
-            take(i);
+            take(start, i);
             start = i + 1;
         }
     }
-    take(v.size());
-
-    static const py::str* variant = new py::str("Variant");
-    static const py::str* empty = new py::str("");
-    for (py::handle piece : pieces) {
-        py::object match = kParameter.match(piece);
-        if (match.is_none()) continue;
-        py::tuple groups = host::match_groups(match);  // mode, name, (As type), type
-        py::object name = groups[1];
-        py::object type = groups[3];
-        py::object mode = groups[0];
-        py::object type_text = type.is_none() ? py::object(*variant) : type;
-        py::object mode_text = mode.is_none() ? py::object(*empty) : mode;
-        parameters.append(py::make_tuple(name, type_text, mode_text));
-    }
+    take(start, v.size());
     return parameters;
 }
 
-VarType variable_type_of(const py::str& type_str) {
+VarType variable_type_of(py::handle s, Py_ssize_t start, Py_ssize_t end) {
     static const std::pair<const char*, VarType> table[] = {
         {"integer", VarType::Integer},         {"long", VarType::Long},
         {"single", VarType::Single},           {"double", VarType::Double},
@@ -309,73 +404,178 @@ VarType variable_type_of(const py::str& type_str) {
         {"pinlistdata", VarType::PinListData}, {"pinlist", VarType::PinList},
         {"pattern", VarType::Pattern},         {"csl", VarType::CSL},
     };
-    py::str lowered = host::lower(type_str);
+    const StrView v(s, start, end);
+    bool ascii = true;
+    for (Py_ssize_t i = 0; i < v.size() && ascii; ++i) ascii = v[i] < 128;
+    if (ascii) {
+        for (const auto& [spelling, type] : table)
+            if (ascii_word_at(v, 0, v.size(), spelling)) return type;
+        return VarType::Variant;
+    }
+    // Other texts as the host lowers them ("İ" lowers to two characters).
+    py::str lowered = host::lower(host::substr(s, start, end));
     for (const auto& [spelling, type] : table)
         if (host::equals(lowered, spelling)) return type;
     return VarType::Variant;
+}
+
+VarType variable_type_of(const py::str& type_str) {
+    return variable_type_of(type_str, 0, PyUnicode_GET_LENGTH(type_str.ptr()));
 }
 
 py::handle parse_variable_type(const py::str& type_str) { return member(variable_type_of(type_str)); }
 
 void ModuleParser::parse_variable_declaration(const py::str& line, const py::str& file_path,
                                               const py::int_& line_num, py::handle function_name) {
+    bool in_procedure;
     try {
-        DeclarationMatch match;
-        if (!match_declaration(StrView(line), match)) return;
-        py::str scope_keyword = host::lower(host::substr(line, match.keyword_start, match.keyword_end));
-        py::object const_keyword = match.const_start < 0
-                                       ? py::object(py::none())
-                                       : py::object(host::substr(line, match.const_start, match.const_end));
-        py::object names_part = host::substr(line, match.names_start, match.names_end);
-        py::str type_word = host::substr(line, match.type_start, match.type_end);
-
-        const bool in_procedure = truthy(function_name);
-        Scope scope = Scope::ModulePrivate;
-        if (in_procedure)
-            scope = Scope::Local;
-        else if (host::equals(scope_keyword, "public") || host::equals(scope_keyword, "global"))
-            scope = Scope::Global;
-        const VarType type = variable_type_of(type_word);
-        const bool is_const = !const_keyword.is_none() || host::equals(scope_keyword, "const");
-        const bool is_array = StrView(line).find('(') >= 0;
-
-        py::handle scope_member = member(scope), type_member = member(type);
-        py::handle array_flag = is_array ? Py_True : Py_False, const_flag = is_const ? Py_True : Py_False;
-        py::object local_key;
-        if (scope != Scope::Global && in_procedure) local_key = key_of(file_path, function_name);
-
-        for (py::handle piece : host::split_char(names_part, ',')) {
-            py::str name = host::strip(piece);
-            py::object record = new_record(RecordKind::Variable,
-                                           {name, name, scope_member, type_member, array_flag, file_path, line_num,
-                                            function_name, const_flag, py::none(), py::none()});
-            NameVerdict verdict = variable_verdict(name, scope, type, is_array, is_const);
-            if (PyUnicode_Check(verdict.issue.ptr()) && PyUnicode_GET_LENGTH(verdict.issue.ptr()) > 0) {
-                set_field(record, VarField::correct_name, verdict.name);
-                set_field(record, VarField::issue_description, verdict.issue);
-            }
-            if (scope == Scope::Global) {
-                if (PyList_Append(global_variables.ptr(), record.ptr()) < 0) throw py::error_already_set();
-            } else if (in_procedure) {
-                append_under(local_variables, local_key, record);
-            } else {
-                append_under(module_variables, file_path, record);
-            }
-        }
+        in_procedure = truthy(function_name);
     } catch (...) {
         py::str message = failure_text();
         print_parts({u8("解析变量声明时出错 (行 "), py::str(line_num), u8("): "), line, u8(" - "), message});
+        return;
+    }
+    Target target;
+    declare(LinePart{line, 0, PyUnicode_GET_LENGTH(line.ptr())}, file_path, line_num, function_name, in_procedure,
+            target);
+}
+
+namespace {
+
+uint64_t hash_units(const unsigned char* data, size_t bytes, uint32_t combo) {
+    uint64_t h = 0xcbf29ce484222325ull ^ combo;
+    for (size_t i = 0; i < bytes; ++i) h = (h ^ data[i]) * 0x100000001b3ull;
+    return h ^ (h >> 29);
+}
+
+}  // namespace
+
+ModuleParser::Issue ModuleParser::verdict_of(const py::str& name, Scope scope, VarType type, bool is_array, bool is_const) {
+    PyObject* n = name.ptr();
+    const int kind = PyUnicode_KIND(n);
+    const auto length = static_cast<size_t>(PyUnicode_GET_LENGTH(n));
+    const auto* data = static_cast<const unsigned char*>(PyUnicode_DATA(n));
+    const size_t bytes = length * static_cast<size_t>(kind);
+    const auto combo = static_cast<uint32_t>(
+        (static_cast<size_t>(scope) * kVarTypeCount + static_cast<size_t>(type)) * 4 + (is_array ? 2 : 0) +
+        (is_const ? 1 : 0));
+    if (length > UINT32_MAX) {  // not kept
+        NameVerdict verdict = variable_verdict(name, scope, type, is_array, is_const);
+        if (PyUnicode_Check(verdict.issue.ptr()) && PyUnicode_GET_LENGTH(verdict.issue.ptr()) > 0) {
+            overflow_suggestion_ = verdict.name;
+            overflow_issue_ = verdict.issue;
+            return {overflow_suggestion_.ptr(), overflow_issue_.ptr()};
+        }
+        return {nullptr, nullptr};
+    }
+    const uint64_t hash = hash_units(data, bytes, combo);
+
+    if (verdicts_.empty()) verdicts_.resize(1024);
+    size_t mask = verdicts_.size() - 1;
+    size_t slot = static_cast<size_t>(hash) & mask;
+    for (;; slot = (slot + 1) & mask) {
+        Verdict& e = verdicts_[slot];
+        if (!e.name) break;
+        if (e.hash != hash || e.combo != combo || e.length != length || e.kind != kind) continue;
+        const unsigned char* known = bytes <= sizeof(e.inline_data)
+                                         ? e.inline_data
+                                         : static_cast<const unsigned char*>(PyUnicode_DATA(e.name.ptr()));
+        if (std::memcmp(known, data, bytes) == 0) return {e.suggestion.ptr(), e.issue.ptr()};
+    }
+
+    NameVerdict verdict = variable_verdict(name, scope, type, is_array, is_const);
+    const bool has_issue = PyUnicode_Check(verdict.issue.ptr()) && PyUnicode_GET_LENGTH(verdict.issue.ptr()) > 0;
+
+    if ((verdict_count_ + 1) * 2 > verdicts_.size()) {
+        std::vector<Verdict> old(verdicts_.size() * 2);
+        old.swap(verdicts_);
+        mask = verdicts_.size() - 1;
+        for (Verdict& e : old) {
+            if (!e.name) continue;
+            size_t s = static_cast<size_t>(e.hash) & mask;
+            while (verdicts_[s].name) s = (s + 1) & mask;
+            verdicts_[s] = std::move(e);
+        }
+        slot = static_cast<size_t>(hash) & mask;
+        while (verdicts_[slot].name) slot = (slot + 1) & mask;
+    }
+    Verdict& e = verdicts_[slot];
+    e.hash = hash;
+    e.name = name;
+    if (has_issue) {
+        e.suggestion = verdict.name;
+        e.issue = verdict.issue;
+    }
+    e.combo = combo;
+    e.length = static_cast<uint32_t>(length);
+    e.kind = kind;
+    if (bytes <= sizeof(e.inline_data)) std::memcpy(e.inline_data, data, bytes);
+    ++verdict_count_;
+    return {e.suggestion.ptr(), e.issue.ptr()};
+}
+
+void ModuleParser::declare(const LinePart& line, const py::str& file_path, const py::int_& line_num,
+                           py::handle function_name, bool in_procedure, Target& target) {
+    const py::handle src = line.text;
+    const Py_ssize_t at = line.start;  // where the line starts in src
+    try {
+        const StrView v(src, at, line.end);
+        DeclarationMatch match;
+        if (!match_declaration(v, match)) return;
+        const Py_ssize_t ks = match.keyword_start, ke = match.keyword_end;
+
+        Scope scope = Scope::ModulePrivate;
+        if (in_procedure)
+            scope = Scope::Local;
+        else if (ascii_word_at(v, ks, ke, "public") || ascii_word_at(v, ks, ke, "global"))
+            scope = Scope::Global;
+        const VarType type = variable_type_of(src, at + match.type_start, at + match.type_end);
+        const bool is_const = match.const_start >= 0 || ascii_word_at(v, ks, ke, "const");
+        const bool is_array = v.find('(') >= 0;
+
+        py::handle scope_member = member(scope), type_member = member(type);
+        py::handle array_flag = is_array ? Py_True : Py_False, const_flag = is_const ? Py_True : Py_False;
+        if (scope != Scope::Global && !target.key)
+            target.key = in_procedure ? py::object(key_of(file_path, function_name)) : py::object(file_path);
+
+        // The names are the pieces between commas, each trimmed (empty ones too).
+        Py_ssize_t from = match.names_start;
+        while (true) {
+            Py_ssize_t comma = v.find(',', from);
+            if (comma < 0 || comma >= match.names_end) comma = match.names_end;
+            const auto [b, e] = host::strip_bounds(StrView(src, at + from, at + comma));
+            py::str name = host::substr(src, at + from + b, at + from + e);
+            const Issue verdict = verdict_of(name, scope, type, is_array, is_const);
+            py::handle correct = verdict.issue ? verdict.suggestion : Py_None;
+            py::handle issue = verdict.issue ? verdict.issue : Py_None;
+            py::object record = new_record(RecordKind::Variable,
+                                           {name, name, scope_member, type_member, array_flag, file_path, line_num,
+                                            function_name, const_flag, correct, issue});
+            if (scope == Scope::Global) {
+                if (PyList_Append(global_variables.ptr(), record.ptr()) < 0) throw py::error_already_set();
+            } else {
+                if (!target.list) target.list = list_under(in_procedure ? local_variables : module_variables,
+                                                           target.key);
+                if (PyList_Append(target.list.ptr(), record.ptr()) < 0) throw py::error_already_set();
+            }
+            if (comma >= match.names_end) break;
+            from = comma + 1;
+        }
+    } catch (...) {
+        // Printing runs host code, which may change the maps: look the list up again.
+        target.list = py::object();
+        py::str message = failure_text();
+        print_parts({u8("解析变量声明时出错 (行 "), py::str(line_num), u8("): "), line.str(), u8(" - "), message});
     }
 }
 
 void ModuleParser::parse_definition(bool is_enum, const py::str& line, const py::int_& line_num,
                                     const py::str& file_path) {
-    py::object match = (is_enum ? kEnumHeader : kTypeHeader).match(line);
-    if (match.is_none()) return;
-    py::tuple groups = host::match_groups(match);  // scope, name
-    py::str name = groups[1];
-    py::object scope_word = groups[0];
-    const bool is_private = !scope_word.is_none() && host::equals(host::lower(scope_word), "private");
+    const StrView v(line);
+    DefinitionMatch match;
+    if (!match_definition(v, is_enum ? "enum" : "type", match)) return;
+    py::str name = host::substr(line, match.name_start, match.name_end);
+    const bool is_private = match.scope_start >= 0 && ascii_word_at(v, match.scope_start, match.scope_end, "private");
     py::str scope(is_private ? "private" : "public");
 
     py::str prefix(is_enum ? "enum_" : "type_");

@@ -148,6 +148,9 @@ SCANS = [
     (["\u3000\u3000Dim w As Long\u3000", "\t Sub Ind()\u00a0", "End Sub"], [("Ind", 2, 3)], ["w"], {}),
     (["\ufeffDim bom As Long", "\ufeffSub X()"], [], [], {}),
     (["Sub A()", "End Sub", "Sub A()", "Dim v As Long"], [("A", 3, 4)], [], {"A": ["v"]}),
+    # keywords spelled with the long s and the dotless i, after any white space
+    (["\u3000ſub Long_s()", "\tDım a As Long", "End Sub", " ſub", "Dım q As Long"], [("Long_s", 1, 3)], ["q"],
+     {"Long_s": ["a"]}),
 ]
 
 
@@ -248,3 +251,41 @@ def test_type_and_enum_header_tests_match_host_re():
         enum_m = re.match(ENUM_READER, s, re.I) if is_enum else None
         assert list(p.types) == ([f"m.bas:{type_m['name']}"] if type_m else []), repr(line)
         assert list(p.enums) == ([f"m.bas:{enum_m['name']}"] if enum_m else []), repr(line)
+
+
+def test_repeated_names_get_the_verdict_of_their_own_declaration():
+    from tallowby.quillon.quillon import VBTNamingRules as R
+
+    names = ["x", "i", "Site", "m_Count_lng", "MAX_VAL", "i_Foo_dbl", "g_Pin", "İ", "Größe"]
+    shapes = ["Dim {n} As Long", "Dim {n}() As Double", "Const {n} As Long = 1", "Dim {n} As PinList",
+              "Public {n} As String", "Private Const {n}(2) As Integer = 1", "Global {n} As Variant",
+              "Dim {n} As sitelong"]
+    rng = random.Random(5)
+    lines = []
+    for _ in range(3):
+        body = [s.format(n=n) for n in names for s in shapes]
+        rng.shuffle(body)
+        lines += body[: len(body) // 2] + ["Sub A()"] + body[len(body) // 2:] + ["End Sub"]
+    p = scan(lines)
+    records = [v for vs in p.module_variables.values() for v in vs] + list(p.global_variables)
+    records += [v for vs in p.local_variables.values() for v in vs]
+    assert len(records) == len(lines) - 6
+    for v in records:
+        suggestion, issue = R.get_correct_variable_name(v)
+        assert (v.correct_name, v.issue_description) == ((None, None) if issue is None else (suggestion, issue)), v
+
+
+def test_a_line_whose_strip_changes_the_maps():
+    p = VBAParser()
+
+    class Line(str):
+        def strip(self):
+            p.local_variables["m.bas:A"] = replaced
+            p.module_variables["m.bas"] = replaced_module
+            return str(self).strip()
+
+    replaced, replaced_module = [], []
+    p._parse_file("m.bas", ["Dim a As Long", "Sub A()", "Dim b As Long", Line("' c"), "Dim c As Long", "End Sub",
+                            "Dim d As Long"])
+    assert [v.name for v in replaced] == ["c"] and p.local_variables["m.bas:A"] is replaced
+    assert [v.name for v in p.module_variables["m.bas"]] == ["d"] and p.module_variables["m.bas"] is replaced_module

@@ -1,0 +1,127 @@
+#include "vba/header_match.hpp"
+
+#include <string_view>
+
+namespace tallowby::vba {
+
+namespace {
+
+using host::is_space;
+using host::StrView;
+
+Py_ssize_t len(std::string_view s) { return static_cast<Py_ssize_t>(s.size()); }
+
+Py_ssize_t space_run_end(const StrView& v, Py_ssize_t p) {
+    while (p < v.size() && is_space(v[p])) ++p;
+    return p;
+}
+
+Py_ssize_t word_run_end(const StrView& v, Py_ssize_t p) {
+    while (p < v.size() && word_char(v[p])) ++p;
+    return p;
+}
+
+// The first of `words` (lower case) that the text at p starts with, ignoring
+// case; its length, or 0.
+Py_ssize_t keyword_at(const StrView& v, Py_ssize_t p, std::initializer_list<std::string_view> words) {
+    for (std::string_view w : words)
+        if (v.starts_with_ignorecase(p, w)) return len(w);
+    return 0;
+}
+
+}  // namespace
+
+// Giving back white space or word characters never lets a later part match
+// where it failed (each part starts with a character of another class), and
+// at most one alternative of each group can match at a place, so the greedy
+// runs are final and each optional group is decided by one try.
+bool match_header(const StrView& v, HeaderMatch& m) {
+    const Py_ssize_t p0 = space_run_end(v, 0);
+    Py_ssize_t kind_at = p0;
+    if (const Py_ssize_t n = keyword_at(v, p0, {"public", "private", "friend"})) {
+        const Py_ssize_t q = space_run_end(v, p0 + n);
+        // Function or Sub cannot start where a modifier does, so going on
+        // without the modifier would fail at p0 anyway.
+        kind_at = q;
+    }
+    const Py_ssize_t k = keyword_at(v, kind_at, {"function", "sub"});
+    if (k == 0) return false;
+    const Py_ssize_t s = kind_at + k;
+    const Py_ssize_t name_start = space_run_end(v, s);
+    if (name_start == s) return false;
+    const Py_ssize_t name_end = word_run_end(v, name_start);
+    if (name_end == name_start) return false;
+    m.name_start = name_start;
+    m.name_end = name_end;
+    m.params_start = m.params_end = -1;
+    const Py_ssize_t open = space_run_end(v, name_end);
+    if (open < v.size() && v[open] == '(') {
+        // .* stops before the first line feed; the group then ends at the
+        // last ")" before it.
+        Py_ssize_t stop = v.find('\n', open + 1);
+        if (stop < 0) stop = v.size();
+        for (Py_ssize_t i = stop - 1; i > open; --i) {
+            if (v[i] == ')') {
+                m.params_start = open + 1;
+                m.params_end = i;
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+bool match_parameter(const StrView& v, ParameterMatch& m) {
+    m.mode_start = m.mode_end = -1;
+    Py_ssize_t name_start = -1;
+    if (const Py_ssize_t n = keyword_at(v, 0, {"byval", "byref"})) {
+        const Py_ssize_t q = space_run_end(v, n);
+        if (q < v.size() && word_char(v[q])) {
+            m.mode_start = 0;
+            m.mode_end = n;
+            name_start = q;
+        }
+    }
+    if (name_start < 0) {
+        name_start = space_run_end(v, 0);
+        if (name_start >= v.size() || !word_char(v[name_start])) return false;
+    }
+    const Py_ssize_t name_end = word_run_end(v, name_start);
+    m.name_start = name_start;
+    m.name_end = name_end;
+    m.type_start = m.type_end = -1;
+    const Py_ssize_t a = space_run_end(v, name_end);
+    if (v.starts_with_ignorecase(a, "as") && a + 2 < v.size() && is_space(v[a + 2])) {
+        const Py_ssize_t t0 = space_run_end(v, a + 2);
+        Py_ssize_t t = t0;
+        while (t < v.size() && (word_char(v[t]) || v[t] == '[' || v[t] == ']')) ++t;
+        if (t > t0) {
+            m.type_start = t0;
+            m.type_end = t;
+        }
+    }
+    return true;
+}
+
+bool match_definition(const StrView& v, std::string_view keyword, DefinitionMatch& m) {
+    const Py_ssize_t p0 = space_run_end(v, 0);
+    Py_ssize_t kw_at = p0;
+    m.scope_start = m.scope_end = -1;
+    if (const Py_ssize_t n = keyword_at(v, p0, {"public", "private"})) {
+        // Type and Enum cannot start where a scope word does.
+        m.scope_start = p0;
+        m.scope_end = p0 + n;
+        kw_at = space_run_end(v, p0 + n);
+    }
+    if (!v.starts_with_ignorecase(kw_at, keyword)) return false;
+    const Py_ssize_t s = kw_at + len(keyword);
+    const Py_ssize_t name_start = space_run_end(v, s);
+    if (name_start == s) return false;
+    const Py_ssize_t name_end = word_run_end(v, name_start);
+    if (name_end == name_start) return false;
+    m.name_start = name_start;
+    m.name_end = name_end;
+    return true;
+}
+
+}  // namespace tallowby::vba
