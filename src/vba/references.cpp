@@ -727,6 +727,22 @@ private:
 };
 
 
+// The first character of a stripped line and what it allows.
+struct LineStart {
+    explicit LineStart(const StrView& v)
+        : first(v.size() > 0 ? v[0] : 0), any(v.kind() != PyUnicode_1BYTE_KIND), lower(first | 0x20) {}
+    // Public, Private, Friend, Function, Sub
+    bool may_open_procedure() const { return any || lower == 'p' || lower == 'f' || lower == 's'; }
+    // Public, Private, Global, Dim, Const
+    bool may_declare() const { return any || lower == 'p' || lower == 'g' || lower == 'd' || lower == 'c'; }
+    // Public, Private, Type, Enum
+    bool may_open_definition() const { return any || lower == 'p' || lower == 't' || lower == 'e'; }
+
+    Py_UCS4 first;
+    bool any;  // not a one-byte text: every test runs
+    Py_UCS4 lower;
+};
+
 class ReferenceScan {
 public:
     ReferenceScan(ModuleParser& parser, const py::dict& all_variables)
@@ -753,8 +769,16 @@ public:
             }
             // (types is only given for exact str lines; the header test may
             // start at the first character that is no white space.)
+            const StrView v = stripped ? StrView(stripped) : StrView(raw, from, to);
+            // In a one-byte text only ASCII letters match the keywords'
+            // letters (the other characters that do are beyond U+00FF): the
+            // first character tells which tests can succeed.
+            const LineStart start(v);
             TypeCounter* counter =
-                types && !definition_header(StrView(raw, from, PyUnicode_GET_LENGTH(raw.ptr()))) ? types : nullptr;
+                types && start.may_open_definition() &&
+                        definition_header(StrView(raw, from, PyUnicode_GET_LENGTH(raw.ptr())))
+                    ? nullptr
+                    : types;
             if (counter) counter->begin_line();
             // Lines without variable references still count their Type and Enum uses.
             auto types_only = [&] {
@@ -767,8 +791,7 @@ public:
                 }
                 counter->end_line(StrView(raw), file_path);
             };
-            const StrView v = stripped ? StrView(stripped) : StrView(raw, from, to);
-            if (is_function_definition(v)) {
+            if (start.may_open_procedure() && is_function_definition(v)) {
                 Py_ssize_t begin = 0, end = 0;
                 if (header_name(v, begin, end)) {
                     current = stripped ? host::substr(stripped, begin, end)
@@ -777,12 +800,13 @@ public:
                 types_only();
                 continue;
             }
-            if (v.starts_with(0, "End Function") || v.starts_with(0, "End Sub")) {
+            if (start.first == 'E' && (v.starts_with(0, "End Function") || v.starts_with(0, "End Sub"))) {
                 current = py::none();
                 types_only();
                 continue;
             }
-            if (is_variable_declaration(v) || v.starts_with(0, "Type ") || v.starts_with(0, "Enum ")) {
+            if ((start.may_declare() && is_variable_declaration(v)) ||
+                (start.first == 'T' && v.starts_with(0, "Type ")) || (start.first == 'E' && v.starts_with(0, "Enum "))) {
                 types_only();
                 continue;
             }
