@@ -9,18 +9,6 @@ namespace {
 using host::is_space;
 using host::StrView;
 
-Py_ssize_t len(std::string_view s) { return static_cast<Py_ssize_t>(s.size()); }
-
-Py_ssize_t space_run_end(const StrView& v, Py_ssize_t p) {
-    while (p < v.size() && is_space(v[p])) ++p;
-    return p;
-}
-
-Py_ssize_t word_run_end(const StrView& v, Py_ssize_t p) {
-    while (p < v.size() && word_char(v[p])) ++p;
-    return p;
-}
-
 // \s*(?:=\s*.+)?$ from p.
 bool value_then_end(const StrView& v, Py_ssize_t p) {
     const Py_ssize_t n = v.size();

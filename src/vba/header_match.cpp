@@ -9,24 +9,23 @@ namespace {
 using host::is_space;
 using host::StrView;
 
-Py_ssize_t len(std::string_view s) { return static_cast<Py_ssize_t>(s.size()); }
-
-Py_ssize_t space_run_end(const StrView& v, Py_ssize_t p) {
-    while (p < v.size() && is_space(v[p])) ++p;
-    return p;
-}
-
-Py_ssize_t word_run_end(const StrView& v, Py_ssize_t p) {
-    while (p < v.size() && word_char(v[p])) ++p;
-    return p;
-}
-
 // The first of `words` (lower case) that the text at p starts with, ignoring
 // case; its length, or 0.
 Py_ssize_t keyword_at(const StrView& v, Py_ssize_t p, std::initializer_list<std::string_view> words) {
     for (std::string_view w : words)
         if (v.starts_with_ignorecase(p, w)) return len(w);
     return 0;
+}
+
+// \s+(\w+) from p: the name's bounds.
+bool name_after(const StrView& v, Py_ssize_t p, Py_ssize_t& start, Py_ssize_t& end) {
+    const Py_ssize_t name_start = space_run_end(v, p);
+    if (name_start == p) return false;
+    const Py_ssize_t name_end = word_run_end(v, name_start);
+    if (name_end == name_start) return false;
+    start = name_start;
+    end = name_end;
+    return true;
 }
 
 }  // namespace
@@ -47,14 +46,9 @@ bool match_header(const StrView& v, HeaderMatch& m) {
     const Py_ssize_t k = keyword_at(v, kind_at, {"function", "sub"});
     if (k == 0) return false;
     const Py_ssize_t s = kind_at + k;
-    const Py_ssize_t name_start = space_run_end(v, s);
-    if (name_start == s) return false;
-    const Py_ssize_t name_end = word_run_end(v, name_start);
-    if (name_end == name_start) return false;
-    m.name_start = name_start;
-    m.name_end = name_end;
+    if (!name_after(v, s, m.name_start, m.name_end)) return false;
     m.params_start = m.params_end = -1;
-    const Py_ssize_t open = space_run_end(v, name_end);
+    const Py_ssize_t open = space_run_end(v, m.name_end);
     if (open < v.size() && v[open] == '(') {
         // .* stops before the first line feed; the group then ends at the
         // last ")" before it.
@@ -115,12 +109,7 @@ bool match_definition(const StrView& v, std::string_view keyword, DefinitionMatc
     }
     if (!v.starts_with_ignorecase(kw_at, keyword)) return false;
     const Py_ssize_t s = kw_at + len(keyword);
-    const Py_ssize_t name_start = space_run_end(v, s);
-    if (name_start == s) return false;
-    const Py_ssize_t name_end = word_run_end(v, name_start);
-    if (name_end == name_start) return false;
-    m.name_start = name_start;
-    m.name_end = name_end;
+    if (!name_after(v, s, m.name_start, m.name_end)) return false;
     return true;
 }
 
