@@ -8,7 +8,6 @@
 #include <string>
 #include <string_view>
 #include <tuple>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -70,21 +69,6 @@ void for_each_item(py::handle iterable, F&& f) {
 // ---------------------------------------------------------------------------
 // Word runs: maximal runs of word characters (the host's \w for str).
 
-const std::array<bool, 256>& latin1_word_table() {
-    static const std::array<bool, 256> table = [] {
-        std::array<bool, 256> t{};
-        for (Py_UCS4 c = 0; c < 256; ++c) t[c] = host::is_word(c);
-        return t;
-    }();
-    return table;
-}
-
-template <typename Ch>
-inline bool word_at(Ch c, const std::array<bool, 256>& latin1) {
-    const Py_UCS4 u = static_cast<Py_UCS4>(c);
-    return u < 256 ? latin1[u] : host::is_word(u);
-}
-
 // Classes of the code points of one-byte texts: 0 for no word character, 1
 // for an ASCII word character, 2 for any other word character.
 const std::array<uint8_t, 256>& latin1_classes() {
@@ -94,6 +78,12 @@ const std::array<uint8_t, 256>& latin1_classes() {
         return t;
     }();
     return table;
+}
+
+template <typename Ch>
+inline bool word_at(Ch c, const std::array<uint8_t, 256>& latin1) {
+    const Py_UCS4 u = static_cast<Py_UCS4>(c);
+    return u < 256 ? latin1[u] != 0 : host::is_word(u);
 }
 
 // Sets bit i of `mask` (zeroed, (n + 63) / 64 words) when s[i] is an ASCII
@@ -189,7 +179,7 @@ void runs_of(const Ch* s, Py_ssize_t n, F& f) {
             f(s, b - s, p - s, seen == 1);
         }
     }
-    const auto& latin1 = latin1_word_table();
+    const auto& latin1 = latin1_classes();
     Py_ssize_t i = 0;
     for (;;) {
         while (i < n && !word_at(s[i], latin1)) ++i;
