@@ -304,7 +304,7 @@ void register_records(py::module_& m) {
     }
 }
 
-PyTypeObject* record_type(RecordKind kind) { return def_of(kind).type; }
+PyTypeObject* record_type(RecordKind kind) { return record_types[static_cast<size_t>(kind)]; }
 
 bool is_record(py::handle obj, RecordKind kind) {
     PyTypeObject* const type = record_types[static_cast<size_t>(kind)];
