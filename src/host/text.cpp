@@ -20,6 +20,16 @@ bool StrView::starts_with(Py_ssize_t pos, std::string_view prefix) const {
 
 bool StrView::starts_with_ignorecase(Py_ssize_t pos, std::string_view lower_prefix) const {
     if (pos < 0 || size_ - pos < static_cast<Py_ssize_t>(lower_prefix.size())) return false;
+    if (kind_ == PyUnicode_1BYTE_KIND) {
+        // The other characters that match an ASCII letter lie beyond U+00FF.
+        const auto* d = static_cast<const unsigned char*>(data_) + pos;
+        for (size_t i = 0; i < lower_prefix.size(); ++i) {
+            const unsigned char p = static_cast<unsigned char>(lower_prefix[i]);
+            const bool letter = p >= 'a' && p <= 'z';
+            if ((letter ? (d[i] | 0x20) : d[i]) != p) return false;
+        }
+        return true;
+    }
     for (size_t i = 0; i < lower_prefix.size(); ++i) {
         const Py_UCS4 c = (*this)[pos + static_cast<Py_ssize_t>(i)];
         const char p = lower_prefix[i];

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "vba/line_tests.hpp"
+
 namespace tallowby::vba {
 
 namespace {
@@ -84,7 +86,7 @@ bool names_then_tail(const StrView& v, Py_ssize_t ns, DeclarationMatch& m) {
 
 bool match_declaration(const StrView& v, DeclarationMatch& m) {
     const Py_ssize_t p0 = space_run_end(v, 0);
-    for (std::string_view kw : {"public", "private", "global", "dim", "const"}) {
+    for (std::string_view kw : kDeclarationKeywords) {
         if (!v.starts_with_ignorecase(p0, kw)) continue;
         const Py_ssize_t k_from = p0 + len(kw);
         const Py_ssize_t k_max = space_run_end(v, k_from);

@@ -77,7 +77,7 @@ bool is_variable_declaration(const StrView& line) {
     const char c = keyword_initial(line, p);
     if (c != 'p' && c != 'g' && c != 'd' && c != 'c') return false;
     if (c == 'p' && is_function_definition(line)) return false;
-    for (std::string_view kw : {"public", "private", "global", "dim", "const"})
+    for (std::string_view kw : kDeclarationKeywords)
         if (word_then_space(line, p, kw)) return true;
     return false;
 }

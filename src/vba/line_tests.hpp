@@ -6,9 +6,14 @@
 //   ^\s*(Public|Private)\s+Type\s+               ^\s*(Public|Private)\s+Enum\s+
 #pragma once
 
+#include <string_view>
+
 #include "host/text.hpp"
 
 namespace tallowby::vba {
+
+// The keywords that open a declaration, in lower case.
+inline constexpr std::string_view kDeclarationKeywords[] = {"public", "private", "global", "dim", "const"};
 
 // A Function or Sub header.
 bool is_function_definition(const host::StrView& line);

@@ -394,7 +394,7 @@ py::list parse_function_parameters(py::handle s, Py_ssize_t from, Py_ssize_t to)
 }
 
 VarType variable_type_of(py::handle s, Py_ssize_t start, Py_ssize_t end) {
-    static const std::pair<const char*, VarType> table[] = {
+    static constexpr std::pair<std::string_view, VarType> table[] = {
         {"integer", VarType::Integer},         {"long", VarType::Long},
         {"single", VarType::Single},           {"double", VarType::Double},
         {"string", VarType::String},           {"boolean", VarType::Boolean},
@@ -415,7 +415,7 @@ VarType variable_type_of(py::handle s, Py_ssize_t start, Py_ssize_t end) {
     // Other texts as the host lowers them ("İ" lowers to two characters).
     py::str lowered = host::lower(host::substr(s, start, end));
     for (const auto& [spelling, type] : table)
-        if (host::equals(lowered, spelling)) return type;
+        if (host::equals(lowered, spelling.data())) return type;
     return VarType::Variant;
 }
 
