@@ -30,6 +30,28 @@ py::dict arg_dict(py::handle value, const char* name) {
     return py::reinterpret_borrow<py::dict>(value);
 }
 
+namespace {
+std::vector<PyObject*>& default_map_types() {
+    static std::vector<PyObject*> types;  // kept alive for the process
+    return types;
+}
+}  // namespace
+
+void accept_default_map(py::handle map_type) {
+    default_map_types().push_back(py::reinterpret_borrow<py::object>(map_type).release().ptr());
+}
+
+py::dict arg_map(py::handle value, const char* name) {
+    if (value) {
+        PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(value.ptr()));
+        if (type == reinterpret_cast<PyObject*>(&PyDict_Type)) return py::reinterpret_borrow<py::dict>(value);
+        for (PyObject* accepted : default_map_types()) {
+            if (type == accepted) return py::reinterpret_borrow<py::dict>(value);
+        }
+    }
+    raise_incorrect_type(value, name, "dict");
+}
+
 Signature::Signature(std::string qualname, std::initializer_list<Param> params, bool is_method)
     : qualname_(std::move(qualname)), params_(params), is_method_(is_method) {}
 

@@ -18,6 +18,10 @@ py::str arg_str(py::handle value, const char* name);
 py::int_ arg_int(py::handle value, const char* name);
 py::list arg_list(py::handle value, const char* name);
 py::dict arg_dict(py::handle value, const char* name);
+// A parameter declared as a map: an exact dict, or one of the maps with a
+// default for absent keys that the module has accepted (accept_default_map).
+py::dict arg_map(py::handle value, const char* name);
+void accept_default_map(py::handle map_type);
 
 // Raises the TypeError above for `value` declared as `expected`.
 [[noreturn]] void raise_incorrect_type(py::handle value, const char* name, const char* expected);

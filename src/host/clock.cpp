@@ -1,0 +1,21 @@
+#include "host/clock.hpp"
+
+#include <ctime>
+
+namespace tallowby::host {
+
+py::str local_time_text(const char* format) {
+    static const bool zone_read = (tzset(), true);
+    (void)zone_read;
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (!localtime_r(&now, &local)) {
+        PyErr_SetString(PyExc_OverflowError, "timestamp out of range for platform time_t");
+        throw py::error_already_set();
+    }
+    char text[128];
+    size_t n = std::strftime(text, sizeof text, format, &local);
+    return py::str(text, n);
+}
+
+}  // namespace tallowby::host
