@@ -1,0 +1,39 @@
+#include "engine/engine.hpp"
+
+#include "host/text.hpp"
+
+namespace tallowby::engine {
+
+namespace {
+PyObject* engine_module = nullptr;  // kept for the process
+}
+
+void load_dependencies(py::module_& m) {
+    engine_module = m.inc_ref().ptr();
+    const struct {
+        const char* module;
+        const char* name;
+    } classes[] = {{"tallowby.garvel", "Garvel"},           {"tallowby.dunmarrow", "Dunmarrow"},
+                   {"tallowby.sunmere", "Sunmere"},         {"tallowby.corvain", "ParseGlobalSpec"},
+                   {"tallowby.ambrel", "ParsePinLevel"},    {"tallowby.valcour", "ParseTIM"},
+                   {"tallowby.hestor", "Hestor"},           {"tallowby.pendrel", "Pendrel"},
+                   {"tallowby.ostrand", "Ostrand"},         {"tallowby.common", "unzip"},
+                   {"tallowby.common", "format_str"},       {"tallowby.common", "export_sheets_to_txt"},
+                   {"tallowby.quillon.quillon", "VBAParser"}};
+    for (const auto& c : classes) m.attr(c.name) = py::module_::import(c.module).attr(c.name);
+    m.attr("pd") = py::module_::import("pandas");
+    m.attr("xlrd") = py::module_::import("xlrd");
+    m.attr("xlsxwriter") = py::module_::import("xlsxwriter");
+}
+
+py::object engine_global(const char* name) {
+    return py::reinterpret_borrow<py::module_>(engine_module).attr(name);
+}
+
+void put_log(py::handle self, py::handle line) { self.attr("_Marlet__put_data_log")(line); }
+
+void put_log(py::handle self, const std::string& utf8) { put_log(self, host::from_utf8(utf8)); }
+
+void progress(py::handle self, py::handle value) { self.attr("update_progressbar")(value); }
+
+}  // namespace tallowby::engine
