@@ -30,6 +30,18 @@ py::object engine_global(const char* name) {
     return py::reinterpret_borrow<py::module_>(engine_module).attr(name);
 }
 
+bool equal(py::handle a, py::handle b) {
+    int eq = PyObject_RichCompareBool(a.ptr(), b.ptr(), Py_EQ);
+    if (eq < 0) throw py::error_already_set();
+    return eq == 1;
+}
+
+py::object concat(py::handle a, py::handle b) {
+    PyObject* r = PyNumber_Add(a.ptr(), b.ptr());
+    if (!r) throw py::error_already_set();
+    return py::reinterpret_steal<py::object>(r);
+}
+
 void put_log(py::handle self, py::handle line) { self.attr("_Marlet__put_data_log")(line); }
 
 void put_log(py::handle self, const std::string& utf8) { put_log(self, host::from_utf8(utf8)); }

@@ -1,0 +1,114 @@
+// The engine's state and the loading of a device: locating its sheet folder
+// (a folder, an unpacked archive or an exported macro workbook) and reading
+// its job list.
+#include "engine/engine.hpp"
+#include "engine/lead_operations.hpp"
+#include "host/regex.hpp"
+
+namespace tallowby::engine {
+
+namespace {
+
+bool empty_text(py::handle value) { return equal(value, py::str("")); }
+
+py::object os_path() { return py::module_::import("os").attr("path"); }
+
+// The text from the last "." of a file name on removed.
+py::str without_extension(const py::str& name) {
+    Py_ssize_t dot = PyUnicode_FindChar(name.ptr(), '.', 0, PY_SSIZE_T_MAX, -1);
+    if (dot == -2) throw py::error_already_set();
+    if (dot < 0) return name;
+    return name[py::slice(0, dot, 1)];
+}
+
+bool ends_with(const py::str& lowered, const char* ending) {
+    return lowered.attr("endswith")(ending).cast<bool>();
+}
+
+}  // namespace
+
+void set_initial_state(py::handle self, py::handle device_directory) {
+    self.attr("power_order_path") = py::str("");
+    self.attr("pattern_path") = py::str("");
+    self.attr("job_list_dict") = py::str("");
+    if (device_directory) self.attr("device_directory") = device_directory;
+    self.attr("work_sheet") = py::none();
+    self.attr("text") = py::none();
+    self.attr("last_flow_info") = engine_global("LastFlowInfo")();
+    self.attr("glob_spec_dict") = py::dict();
+    self.attr("MAX_DSP_CNT") = py::int_(0);
+    self.attr("pattern_set_dict") = py::dict();
+    self.attr("dc_spec_dict") = py::dict();
+    self.attr("platform") = py::str("UltraFLEX");
+    self.attr("tsb_dict") = py::dict();
+    self.attr("clock_dic") = py::dict();
+    self.attr("print_inst_info_col_cnt") = py::int_(6);
+    self.attr("write_row_index") = py::int_(0);
+    self.attr("cycle_mode") = py::str("");
+    self.attr("tset_dict") = py::dict();
+    self.attr("pat2inst_dict") = py::dict();
+    self.attr("progressbarOne") = py::none();
+    self.attr("power_list") = py::list();
+    self.attr("sort_bin_dscrp") = py::list();
+    self.attr("power_pin_clamp_dict") = py::dict();
+    self.attr("enable_quillon") = py::bool_(false);
+}
+
+void read_device(py::handle self, const py::str& device_path, const py::str& power_order_path,
+                 const py::str& pattern_path, py::handle platform, py::handle text, py::handle cycle_mode,
+                 py::handle context_env, py::handle enable_vbt_check, py::handle progressbar) {
+    self.attr("reset")();
+    self.attr("text") = text;
+    self.attr("platform") = platform;
+    self.attr("cycle_mode") = cycle_mode;
+    self.attr("progressbarOne") = progressbar;
+    if (!empty_text(context_env)) put_log(self, py::str("Import Context Environment: ") + context_env);
+    self.attr("context_env") = context_env;
+    if (!empty_text(power_order_path)) put_log(self, py::str("Import Power Order File: ") + power_order_path);
+    self.attr("power_order_path") = power_order_path;
+    if (!empty_text(pattern_path)) put_log(self, py::str("Import Pattern Path: ") + pattern_path);
+    self.attr("pattern_path") = pattern_path;
+
+    py::object path = os_path();
+    if (path.attr("isdir")(device_path).cast<bool>()) {
+        self.attr("device_directory") = device_path;
+    } else {
+        py::str lowered = device_path.attr("lower")();
+        if (ends_with(lowered, ".igxl") || ends_with(lowered, ".zip")) {
+            engine_global("unzip")(device_path, self.attr("device_directory"));
+        } else if (ends_with(lowered, ".xlsm")) {
+            engine_global("export_sheets_to_txt")(device_path, self.attr("device_directory"));
+        } else {
+            put_log(self, std::string("Error: file extension is not supported."));
+        }
+        py::object candidate =
+            path.attr("join")(self.attr("device_directory"), without_extension(path.attr("basename")(device_path)));
+        if (path.attr("isdir")(candidate).cast<bool>()) self.attr("device_directory") = candidate;
+    }
+
+    if (equal(enable_vbt_check, py::int_(1))) {
+        self.attr("enable_quillon") = py::bool_(true);
+        put_log(self, std::string("Quillon Enabled!"));
+    } else {
+        self.attr("enable_quillon") = py::bool_(false);
+    }
+
+    static const host::HostPattern job_list_name("job.*list", host::kIgnoreCase);
+    py::object directory = self.attr("device_directory");
+    py::object job_list_path = py::str("");
+    for (py::handle name : py::module_::import("os").attr("listdir")(directory)) {
+        if (!job_list_name.search(name).is_none()) {
+            job_list_path = path.attr("join")(directory, name);
+            break;
+        }
+    }
+    py::object reader = engine_global("Hestor")();
+    try {
+        reader.attr("read_job_list")(job_list_path);
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_FileNotFoundError)) throw;
+    }
+    self.attr("job_list_dict") = reader.attr("get_test_job_list_info")();
+}
+
+}  // namespace tallowby::engine

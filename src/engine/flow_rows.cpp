@@ -1,0 +1,60 @@
+// The first six columns of a job sheet (the flow rows, one sheet row per test
+// instance) and the finishing step of the engine's sheets.
+#include "engine/engine.hpp"
+#include "engine/lead_operations.hpp"
+
+namespace tallowby::engine {
+
+namespace {
+
+bool equal_text(py::handle value, const char* text) {
+    int eq = PyObject_RichCompareBool(value.ptr(), py::str(text).ptr(), Py_EQ);
+    if (eq < 0) throw py::error_already_set();
+    return eq == 1;
+}
+
+}  // namespace
+
+void init_job_sheet(py::handle self) {
+    py::object sheet = self.attr("work_sheet");
+    const char* const headers[] = {"Opcode", "Parameter", "TestNumber", "HardBinNumber", "SortBinNumber", "Result"};
+    int column = 0;
+    for (const char* h : headers) sheet.attr("write")(0, column++, h);
+    sheet.attr("set_column")(1, 1, 20);
+    sheet.attr("set_column")(2, 5, 15);
+    self.attr("write_row_index") = py::int_(0);
+}
+
+void test_table_process(py::handle self, py::handle flow_table_index, py::handle flow_table_info) {
+    py::object name = flow_table_info[py::str("Parameter")];
+    py::object instances = self.attr("test_instance_dict");
+    int known = PySequence_Contains(instances.ptr(), name.ptr());
+    if (known < 0) throw py::error_already_set();
+    if (!known) return;
+    py::object sheet = self.attr("work_sheet");
+    py::object row = py::reinterpret_borrow<py::object>(flow_table_index) + py::int_(1);
+    const char* const keys[] = {"Opcode", "Parameter", "TestNumber", "HardBin", "SortBin"};
+    for (py::handle entry : py::iter(instances[name])) {
+        (void)entry;  // every instance row repeats the flow row's values
+        int column = 0;
+        for (const char* key : keys) sheet.attr("write")(row, column++, flow_table_info[py::str(key)]);
+        if (equal_text(flow_table_info[py::str("Opcode")], "nop")) {
+            sheet.attr("set_row")(row, py::none(), self.attr("format_red"));
+        }
+        py::object result = flow_table_info[py::str("Result")];
+        if (equal_text(result, "None") || equal_text(result, "")) {
+            sheet.attr("write")(row, 5, result, self.attr("format_yellow"));
+        } else {
+            sheet.attr("write")(row, 5, result);
+        }
+        row = row + py::int_(1);
+    }
+}
+
+void excel_file_optimise(py::handle self, py::handle worksheet, py::handle freeze_pane) {
+    worksheet.attr("autofilter")(0, 0, 0, 100);
+    worksheet.attr("freeze_panes")(freeze_pane);
+    worksheet.attr("set_row")(0, 20, self.attr("format_bold"));
+}
+
+}  // namespace tallowby::engine

@@ -1,0 +1,218 @@
+// One job of the device check: its flow table and the sheets it names (spec
+// sheets skipped when they are the files read last), then three passes over
+// the flow rows: placing them on the job sheet, the flow and power-pin
+// columns, and the pattern columns.
+#include <string>
+
+#include "engine/engine.hpp"
+#include "engine/lead_operations.hpp"
+#include "host/console.hpp"
+#include "host/text.hpp"
+
+namespace tallowby::engine {
+
+namespace {
+
+py::object os_path() { return py::module_::import("os").attr("path"); }
+
+py::object blanks_encoded(py::handle text) { return text.attr("replace")(" ", "%20"); }
+
+// The spec sheet's path: the name as it stands when that file exists, else
+// with its blanks encoded.
+py::object spec_path(py::handle directory, py::handle name) {
+    py::object path = os_path();
+    py::object plain = path.attr("join")(directory, concat(name, py::str(".txt")));
+    if (path.attr("exists")(plain).cast<bool>()) return plain;
+    return path.attr("join")(directory, concat(blanks_encoded(name), py::str(".txt")));
+}
+
+py::list sheet_paths(py::handle directory, py::handle names) {
+    py::list paths;
+    py::object join = os_path().attr("join");
+    for (py::handle name : py::iter(names)) paths.append(join(directory, concat(blanks_encoded(name), py::str(".txt"))));
+    return paths;
+}
+
+// Runs `body`; an ordinary error is handed to `on_error` and the work goes
+// on, anything else (an interruption) goes to the caller.
+template <typename Body, typename OnError>
+void guarded(Body&& body, OnError&& on_error) {
+    try {
+        try {
+            body();
+        } catch (py::builtin_exception& e) {
+            e.set_error();
+            throw py::error_already_set();
+        }
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_Exception)) throw;
+        on_error(e);
+    }
+}
+
+py::float_ fraction_progress(double base, double span, Py_ssize_t part, Py_ssize_t whole) {
+    return py::float_(base + static_cast<double>(static_cast<long long>(span) * part) / static_cast<double>(whole));
+}
+
+void log_row_failure(py::handle self, const char* headline, py::error_already_set& e, Py_ssize_t index,
+                     py::handle row) {
+    put_log(self, std::string(headline));
+    put_log(self, py::str(e.value()));
+    py::str index_text = py::str(py::int_(index));
+    put_log(self, concat(concat(index_text, py::str(" - ")), py::str(row)));
+    py::object print = py::module_::import("builtins").attr("print");
+    print(py::int_(index), row);
+}
+
+}  // namespace
+
+void run_each_flow(py::handle self, const py::str& job_name) {
+    py::object job = self.attr("job_list_dict")[job_name];
+    py::object flow_name_cell = job[py::str("Flow Table")];
+    py::object flow_path = concat(concat(concat(self.attr("device_directory"), py::str("/")), flow_name_cell),
+                                  py::str(".txt"));
+    progress(self, py::int_(1));
+
+    py::str flow_path_text = py::str(flow_path);
+    Py_ssize_t last_slash = PyUnicode_FindChar(flow_path_text.ptr(), '/', 0, PY_SSIZE_T_MAX, -1);
+    py::object directory = flow_path_text[py::slice(0, last_slash, 1)];
+    py::str file_name = flow_path_text[py::slice(last_slash + 1, PY_SSIZE_T_MAX, 1)];
+    py::object flow_name = file_name.attr("split")(".")[py::int_(0)];
+    put_log(self, concat(py::str("Parse Job: "), job_name));
+    put_log(self, concat(py::str("Parse Flow Table: "), flow_name));
+    if (equal(flow_name_cell, py::str(""))) {
+        put_log(self, std::string("Flow Table Path Cannot be Empty, Please Check!"));
+        return;
+    }
+
+    py::object platform = self.attr("platform");
+    py::object flow_reader = engine_global("Garvel")();
+    flow_reader.attr("read_flow_table")(blanks_encoded(flow_path), platform);
+    py::object rows = flow_reader.attr("get_test_suite_info")();
+
+    py::object dc_path = spec_path(directory, job[py::str("DC Spec")]);
+    py::object ac_path = spec_path(directory, job[py::str("AC Spec")]);
+    py::object glob_path = spec_path(directory, job[py::str("Global Spec")]);
+    py::list pattern_set_paths = sheet_paths(directory, job[py::str("PatternSet")]);
+    py::list instance_paths = sheet_paths(directory, job[py::str("TestInstanceList")]);
+    progress(self, py::int_(2));
+
+    py::object cache = self.attr("last_flow_info");
+    py::object pattern_sets = engine_global("Pendrel")();
+    for (py::handle path : pattern_set_paths) {
+        guarded(
+            [&] {
+                pattern_sets.attr("read_pattern_set")(path, self.attr("pattern_path"), platform);
+                cache.attr("pattern_set_name") = path;
+            },
+            [&](py::error_already_set&) { put_log(self, std::string("Warning: cannot read PatternSet, please check it!")); });
+    }
+    self.attr("pattern_set_dict") = pattern_sets.attr("get_pattern_set_info")();
+    self.attr("pattern_cycle_dict") = pattern_sets.attr("get_pattern_cycle_info")();
+    progress(self, py::int_(3));
+
+    py::object instances = engine_global("Ostrand")();
+    for (py::handle path : instance_paths) {
+        guarded([&] { instances.attr("read_test_instance")(path, self.attr("pattern_set_dict"), platform); },
+                [&](py::error_already_set& e) {
+                    put_log(self, concat(concat(py::str("Error: cannot read "), path), py::str(", please check it!")));
+                    host::print_line(py::str(e.value()));
+                });
+    }
+    self.attr("test_instance_dict") = instances.attr("get_instance_info")();
+    progress(self, py::int_(4));
+
+    if (!equal(dc_path, cache.attr("dc_spec_name"))) {
+        py::object dc = engine_global("Dunmarrow")();
+        dc.attr("read_dc_spec")(dc_path, platform);
+        self.attr("dc_spec_dict") = dc.attr("get_dc_info")();
+        self.attr("spec_version") = dc.attr("get_spec_version")();
+        cache.attr("dc_spec_name") = dc_path;
+    }
+    progress(self, py::int_(5));
+
+    if (!equal(glob_path, cache.attr("glob_spec_name"))) {
+        py::object glob = engine_global("ParseGlobalSpec")();
+        guarded(
+            [&] {
+                glob.attr("read_spec")(glob_path, platform);
+                self.attr("glob_spec_dict") = glob.attr("get_info")();
+                cache.attr("glob_spec_name") = glob_path;
+            },
+            [&](py::error_already_set&) { put_log(self, std::string("Warning: cannot read Global Specs, please check it!")); });
+    }
+    progress(self, py::int_(6));
+
+    if (!equal(ac_path, cache.attr("ac_spec_name"))) {
+        py::object ac = engine_global("Sunmere")();
+        ac.attr("read_ac_spec")(ac_path, platform);
+        self.attr("ac_spec_dict") = ac.attr("get_ac_info")();
+        self.attr("spec_version") = ac.attr("get_spec_version")();
+        cache.attr("ac_spec_name") = ac_path;
+    }
+    progress(self, py::int_(7));
+
+    self.attr("_Marlet__init")();
+    self.attr("sort_bin_dscrp") = py::list();
+
+    // Pass 1: where each flow row's instance rows begin; the sort bins.
+    const Py_ssize_t n = PyObject_Size(rows.ptr());
+    if (n < 0) throw py::error_already_set();
+    py::str write_row_start("write_row_start");
+    Py_ssize_t index = 0;
+    for (py::handle row : py::iter(rows)) {
+        py::object sort_bin = row[py::str("SortBin")];
+        if (!equal(sort_bin, py::str(""))) {
+            py::list pair;
+            pair.append(sort_bin);
+            pair.append(row[py::str("Parameter")]);
+            self.attr("sort_bin_dscrp").attr("append")(pair);
+        }
+        row[write_row_start] = self.attr("write_row_index");
+        py::object instance_rows = self.attr("test_instance_dict");
+        py::object parameter = row[py::str("Parameter")];
+        int known = PySequence_Contains(instance_rows.ptr(), parameter.ptr());
+        if (known < 0) throw py::error_already_set();
+        if (known) {
+            Py_ssize_t count = PyObject_Size(py::object(instance_rows[parameter]).ptr());
+            if (count < 0) throw py::error_already_set();
+            self.attr("write_row_index") = concat(self.attr("write_row_index"), py::int_(count));
+        }
+        progress(self, fraction_progress(8, 10, index, n));
+        ++index;
+    }
+
+    // Pass 2: flow columns and power-pin columns.
+    self.attr("power_list") = py::list();
+    index = 0;
+    for (py::handle row : py::iter(rows)) {
+        guarded(
+            [&] {
+                py::object start = row[write_row_start];
+                self.attr("_Marlet__test_table_process")(start, row);
+                py::object count =
+                    self.attr("_Marlet__power_process_and_get_count")(directory, row, row[write_row_start]);
+                self.attr("save_max_col")(count);
+            },
+            [&](py::error_already_set& e) { log_row_failure(self, "Error found in power process:", e, index, row); });
+        progress(self, fraction_progress(19, 10, index, n));
+        ++index;
+    }
+
+    // Pass 3: pattern, period and clock columns.
+    index = 0;
+    for (py::handle row : py::iter(rows)) {
+        guarded(
+            [&] {
+                self.attr("_Marlet__pattern_period_clk_process")(self.attr("MAX_DSP_CNT"), row[write_row_start], row,
+                                                                 directory);
+            },
+            [&](py::error_already_set& e) {
+                log_row_failure(self, "Error found in pattern/timing process:", e, index, row);
+            });
+        progress(self, fraction_progress(30, 70, index + 1, n));
+        ++index;
+    }
+}
+
+}  // namespace tallowby::engine

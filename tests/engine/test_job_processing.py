@@ -1,0 +1,139 @@
+import openpyxl
+import pytest
+
+import tallowby.marlet as marlet
+
+from engine_device import flow_row, instance_row, write_device
+
+FLOWS = {"Flow_Main": [flow_row("Test", "CONT", "100", "1", "1", "Fail"), flow_row("Test", "GHOST", "150", "1", "3"),
+                       flow_row("nop", "LEAK", "200", "2", "1", "None"), flow_row("Test", "FUNC", "300", "3", "4", "none")]}
+INSTANCES = {"Test Instances": [instance_row("cont"), instance_row("leak"), instance_row("leak"), instance_row("leak"),
+                                instance_row("func")]}
+
+
+def program(tmp_path, jobs=None, **sheets):
+    kw = dict(flows=FLOWS, instances=INSTANCES, dc={"DC Specs": {"V": {("Selector", "Val"): "Typ"}}},
+              ac={"AC Specs": {}}, pattern_sets={"PatSets": [("S1", "x.pat")]})
+    kw.update(sheets)
+    return write_device(tmp_path / "dev", jobs=jobs or {"CP1": {}}, **kw)
+
+
+def run_jobs(m, tmp_path, jobs=("CP1",)):
+    result = m.run(list(jobs), str(tmp_path))
+    return openpyxl.load_workbook(result[0]) if result else None
+
+
+def test_rows_placed_and_written(tmp_path, engine):
+    m, logs, progress = engine(program(tmp_path))
+    book = run_jobs(m, tmp_path)
+    rows = [r[:6] for r in book["CP1"].iter_rows(values_only=True)]
+    assert rows == [
+        ("Opcode", "Parameter", "TestNumber", "HardBinNumber", "SortBinNumber", "Result"),
+        ("Test", "CONT", "100", "1", "1", "Fail"),
+        ("nop", "LEAK", "200", "2", "1", "None"), ("nop", "LEAK", "200", "2", "1", "None"),
+        ("nop", "LEAK", "200", "2", "1", "None"),
+        ("Test", "FUNC", "300", "3", "4", "none"),
+    ]
+    assert [c for c in m.calls if c[0] == "power"] == [("power", "CONT", 0), ("power", "GHOST", 1),
+                                                         ("power", "LEAK", 1), ("power", "FUNC", 4)]
+    assert m.sort_bin_dscrp == [["1", "CONT"], ["3", "GHOST"], ["1", "LEAK"], ["4", "FUNC"]]
+    assert progress[:8] == [0, 1, 2, 3, 4, 5, 6, 7]
+    assert progress[8:20] == [8.0, 10.5, 13.0, 15.5, 19.0, 21.5, 24.0, 26.5, 47.5, 65.0, 82.5, 100.0]
+    assert logs[:2] == ["Parse Job: CP1", "Parse Flow Table: Flow_Main"]
+    ws = book["CP1"]
+    red, yellow = "FFFFC7CE", "FFF7D674"
+    assert [ws.cell(r, 1).fill.fgColor.rgb == red for r in range(2, 7)] == [False, True, True, True, False]
+    assert [ws.cell(r, 6).fill.fgColor.rgb == yellow for r in range(2, 7)] == [False, True, True, True, False]
+    assert [ws.column_dimensions[c].width for c in "BC"] == [pytest.approx(20, abs=1), pytest.approx(15, abs=1)]
+
+
+def test_spec_sheets_read_once_per_file(tmp_path, engine, monkeypatch):
+    reads = []
+
+    def counting(cls):
+        class Counting(cls):
+            pass
+
+        for op in ("read_dc_spec", "read_ac_spec", "read_spec"):
+            if hasattr(cls, op):
+                def read(self, path, platform, _op=getattr(cls, op), _name=op):
+                    reads.append((_name, path.rsplit("/", 1)[1]))
+                    return _op(self, path, platform)
+                setattr(Counting, op, read)
+        return Counting
+
+    for name in ("Dunmarrow", "Sunmere", "ParseGlobalSpec"):
+        monkeypatch.setattr(marlet, name, counting(getattr(marlet, name)))
+    ac = {"AC Specs": {}, "AC Other": {}}
+    device = program(tmp_path, jobs={"CP1": {}, "CP2": {}, "CP3": {"ac": "AC Other"}}, ac=ac)
+    text = (device / "AC Other.txt").read_text().replace("version=2.1:", "version=7.7:")
+    (device / "AC Other.txt").write_text(text)
+    m, _, _ = engine(device)
+    run_jobs(m, tmp_path, ("CP1", "CP2", "CP3"))
+    assert reads == [("read_dc_spec", "DC Specs.txt"), ("read_spec", "Global Specs.txt"),
+                     ("read_ac_spec", "AC Specs.txt"), ("read_ac_spec", "AC Other.txt")]
+    assert m.spec_version == "7.7"
+    assert m.last_flow_info.ac_spec_name.endswith("AC Other.txt")
+
+
+def test_sheet_failures_inside_a_job(tmp_path, engine, capsys):
+    device = program(tmp_path, jobs={"CP1": {"patsets": "PatSets,,Missing", "instances": "Test Instances,Gone"}})
+    (device / "Global Specs.txt").write_text("no version line\n")
+    m, logs, _ = engine(device)
+    book = run_jobs(m, tmp_path)
+    gone = str(device / "Gone.txt")
+    assert logs.count("Warning: cannot read PatternSet, please check it!") == 2
+    assert "Error: cannot read " + gone + ", please check it!" in logs
+    assert "Warning: cannot read Global Specs, please check it!" in logs
+    assert "No such file or directory" in capsys.readouterr().out
+    assert m.last_flow_info.pattern_set_name.endswith("PatSets.txt") and m.last_flow_info.glob_spec_name is None
+    assert book["CP1"].max_row == 6  # the job went on
+
+
+def test_empty_flow_table_entry(tmp_path, engine):
+    m, logs, progress = engine(program(tmp_path, jobs={"CP1": {}, "CP2": {"flow": ""}}))
+    book = run_jobs(m, tmp_path, ("CP1", "CP2"))
+    i = logs.index("Parse Job: CP2")
+    assert logs[i:i + 3] == ["Parse Job: CP2", "Parse Flow Table: ", "Flow Table Path Cannot be Empty, Please Check!"]
+    assert book["CP2"].max_row == 1 and book["CP2"].cell(1, 1).value is None
+    assert progress[-1] == 1  # nothing after the job's first value
+
+
+def test_missing_dc_spec_ends_the_run(tmp_path, engine):
+    m, logs, _ = engine(program(tmp_path, jobs={"CP1": {"dc": "No DC"}}))
+    assert m.run(["CP1"], str(tmp_path)) == []
+    assert logs[-2] == "An exception occurred!Please check!!!"
+
+
+def test_row_failure_is_logged_and_the_next_row_goes_on(tmp_path, engine, capsys):
+    m, logs, _ = engine(program(tmp_path))
+
+    def broken(self, flow_table_directory, flow_table_info, flow_table_index):
+        if flow_table_info["Parameter"] == "LEAK":
+            raise ValueError("bad level")
+        return 0
+
+    type(m)._Marlet__power_process_and_get_count = broken
+    try:
+        run_jobs(m, tmp_path)
+    finally:
+        del type(m)._Marlet__power_process_and_get_count
+    row = ("{'Opcode': 'nop', 'Parameter': 'LEAK', 'TestNumber': '200', 'HardBin': '2', 'SortBin': '1', "
+           "'Result': 'None', 'write_row_start': 1}")
+    i = logs.index("Error found in power process:")
+    assert logs[i:i + 3] == ["Error found in power process:", "bad level", "2 - " + row]
+    assert "2 " + row + "\n" in capsys.readouterr().out
+
+
+def test_blank_in_device_folder(tmp_path, engine):
+    device = write_device(tmp_path / "my dev", jobs={"CP1": {}}, flows=FLOWS, instances=INSTANCES,
+                          dc={"DC Specs": {}}, ac={"AC Specs": {}}, pattern_sets={"PatSets": []})
+    m, logs, _ = engine(device)
+    book = run_jobs(m, tmp_path)
+    assert book["CP1"].max_row == 6 and "An exception occurred!Please check!!!" not in logs
+
+
+def test_job_name_must_be_text(tmp_path, engine):
+    m, _, _ = engine(program(tmp_path))
+    with pytest.raises(TypeError, match=r"^Argument 'job_name' has incorrect type \(expected str, got int\)$"):
+        m._Marlet__run_each_flow(1)
