@@ -72,6 +72,30 @@ py::list read_lines(py::handle path, const char* encoding, const char* errors) {
     return lines;
 }
 
+void write_bytes(py::handle path, py::handle data, const char* mode) {
+    PyObject* builtins = PyEval_GetBuiltins();
+    PyObject* open = PyDict_GetItemString(builtins, "open");
+    if (!open) throw py::error_already_set();
+    PyObject* f = PyObject_CallFunction(open, "Os", path.ptr(), mode);
+    if (!f) throw py::error_already_set();
+    py::object file = py::reinterpret_steal<py::object>(f);
+    PyObject* written = PyObject_CallMethod(f, "write", "O", data.ptr());
+    if (!written) {
+        // Close, keeping the write's own error.
+        PyObject *type, *value, *tb;
+        PyErr_Fetch(&type, &value, &tb);
+        PyObject* r = PyObject_CallMethod(f, "close", nullptr);
+        Py_XDECREF(r);
+        PyErr_Clear();
+        PyErr_Restore(type, value, tb);
+        throw py::error_already_set();
+    }
+    Py_DECREF(written);
+    PyObject* r = PyObject_CallMethod(f, "close", nullptr);
+    if (!r) throw py::error_already_set();
+    Py_DECREF(r);
+}
+
 namespace {
 
 // stat() of a path given as str, bytes or os.PathLike; false when the path
