@@ -118,6 +118,10 @@ void run_command_line(py::module_ quillon) {
     } catch (...) {
         py::object error = host::failure_object();
         if (PyObject_IsInstance(error.ptr(), PyExc_ImportError) == 1) {
+            // A compiled module that fails to load says only "initialization
+            // failed"; what failed is its cause.
+            py::object cause = error.attr("__cause__");
+            if (!cause.is_none() && host::equals(py::str(error), "initialization failed")) error = cause;
             print_parts({from_utf8("无法导入Excel报告生成器: "), py::str(error)});
             print_line("请安装所需依赖: pip install pandas openpyxl");
         } else {
