@@ -19,15 +19,17 @@ TextFile::TextFile(py::handle path, const char* encoding, const char* errors) {
     file_ = py::reinterpret_steal<py::object>(f);
 }
 
-TextFile::~TextFile() {
-    if (!file_) return;
-    // Keep an error that is being raised intact while closing.
+void close_keeping_error(py::handle file) {
     PyObject *type, *value, *tb;
     PyErr_Fetch(&type, &value, &tb);
-    PyObject* r = PyObject_CallMethod(file_.ptr(), "close", nullptr);
+    PyObject* r = PyObject_CallMethod(file.ptr(), "close", nullptr);
     Py_XDECREF(r);
     PyErr_Clear();
     PyErr_Restore(type, value, tb);
+}
+
+TextFile::~TextFile() {
+    if (file_) close_keeping_error(file_);
 }
 
 bool TextFile::next(py::str& line) {
@@ -81,13 +83,7 @@ void write_bytes(py::handle path, py::handle data, const char* mode) {
     py::object file = py::reinterpret_steal<py::object>(f);
     PyObject* written = PyObject_CallMethod(f, "write", "O", data.ptr());
     if (!written) {
-        // Close, keeping the write's own error.
-        PyObject *type, *value, *tb;
-        PyErr_Fetch(&type, &value, &tb);
-        PyObject* r = PyObject_CallMethod(f, "close", nullptr);
-        Py_XDECREF(r);
-        PyErr_Clear();
-        PyErr_Restore(type, value, tb);
+        close_keeping_error(f);  // the write's own error goes on
         throw py::error_already_set();
     }
     Py_DECREF(written);
