@@ -24,11 +24,11 @@ PARSED = ["找到 1 个 .bas 文件", "正在收集变量引用信息...", "收�
           "解析完成！", "发现 1 个全局变量", "发现 1 个函数", "发现 0 个Type定义", "发现 0 个Enum定义"]
 
 
-def command(*args, stdin="", prelude=""):
+def command(*args, stdin="", prelude="", cwd=None):
     code = prelude + "import runpy; runpy.run_module('tallowby.quillon', run_name='__main__')"
     run = subprocess.run([sys.executable, "-c", code, *args] if prelude else
                          [sys.executable, "-m", "tallowby.quillon", *args],
-                         input=stdin, capture_output=True, text=True, encoding="utf-8")
+                         input=stdin, capture_output=True, text=True, encoding="utf-8", cwd=cwd)
     return run.returncode, run.stdout.splitlines()
 
 
@@ -58,12 +58,14 @@ def test_no_argument():
 
 def test_dry_run_then_refactor(vba_folder, review_report, tmp_path):
     folder = vba_folder({"m1.bas": PROGRAM})
-    status, out = command(folder, "dry-run", cwd := str(tmp_path))
+    cwd = tmp_path / "elsewhere"
+    cwd.mkdir()
+    status, out = command(folder, "dry-run", cwd=str(cwd))
     report = dry_run_report(folder)
     assert status == 0 and out == [f"开始处理目录: {folder}", "模式: dry-run", *PARSED,
                                    f"正在生成dry-run报告: {report}", f"Dry-run报告已生成: {report}", "",
                                    f"✓ Dry-run报告已生成: {report}", "", "请查看报告并确认修改，然后使用refactor模式应用修改"]
-    assert not glob.glob(os.path.join(cwd, "Quillon_Report_*"))
+    assert list(cwd.iterdir()) == []
 
     review_report(report, {"Global Variables": {"counter"}})
     status, out = command(folder, "refactor", report, "ignored", stdin="  Y \n")
