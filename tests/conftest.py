@@ -88,3 +88,48 @@ def patinfo(tmp_path, monkeypatch):
     tool = StandInTool(folder, "patinfo")
     monkeypatch.setenv("PATH", str(folder) + os.pathsep + os.environ.get("PATH", ""))
     return tool
+
+
+@pytest.fixture
+def vba_folder(tmp_path):
+    """vba_folder({"m1.bas": text or bytes, ...}, name="prog") -> the folder as str."""
+
+    def make(modules, name="prog"):
+        folder = tmp_path / name
+        folder.mkdir(parents=True, exist_ok=True)
+        for file_name, text in modules.items():
+            data = text if isinstance(text, bytes) else text.encode("utf-8")
+            (folder / file_name).write_bytes(data)
+        return str(folder)
+
+    return make
+
+
+@pytest.fixture
+def review_report():
+    """review_report(path, {sheet: {variable name, ...}}, heading="应用") edits a
+    dry-run report as an engineer would: on every variable sheet it adds the
+    confirm column, "正确命名" (the suggested name) and "函数名" (the procedure),
+    and marks TRUE the rows of the named variables. Returns the path."""
+    import openpyxl
+
+    def review(path, marks, heading="应用"):
+        book = openpyxl.load_workbook(path)
+        for sheet in ("Global Variables", "Module Variables", "Local Variables"):
+            if sheet not in book.sheetnames:
+                continue
+            ws = book[sheet]
+            header = [c.value for c in ws[1]]
+            name_col, suggested_col, function_col = (header.index(h) for h in ("变量名", "建议名称", "所在函数"))
+            base = len(header)
+            for col, title in enumerate((heading, "正确命名", "函数名"), start=base + 1):
+                ws.cell(row=1, column=col, value=title)
+            for row in range(2, ws.max_row + 1):
+                values = [c.value for c in ws[row]]
+                ws.cell(row=row, column=base + 1, value=values[name_col] in marks.get(sheet, ()))
+                ws.cell(row=row, column=base + 2, value=values[suggested_col])
+                ws.cell(row=row, column=base + 3, value=values[function_col])
+        book.save(path)
+        return path
+
+    return review

@@ -15,4 +15,6 @@ void print_line(py::handle text) {
 
 void print_line(std::string_view utf8) { print_line(from_utf8(utf8)); }
 
+void print_parts(std::initializer_list<py::handle> pieces) { print_line(concat(pieces)); }
+
 }  // namespace tallowby::host

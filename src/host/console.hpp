@@ -4,6 +4,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <initializer_list>
 #include <string_view>
 
 namespace tallowby::host {
@@ -12,5 +13,7 @@ namespace py = pybind11;
 // print(text) in the host.
 void print_line(py::handle text);
 void print_line(std::string_view utf8);
+// print() of the pieces (str objects) joined.
+void print_parts(std::initializer_list<py::handle> pieces);
 
 }  // namespace tallowby::host

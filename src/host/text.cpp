@@ -170,6 +170,20 @@ bool contains(py::handle haystack, py::handle needle) {
 
 bool equals(py::handle s, const char* ascii) { return PyUnicode_CompareWithASCIIString(s.ptr(), ascii) == 0; }
 
+py::str concat(py::handle a, py::handle b) {
+    PyObject* r = PyUnicode_Concat(a.ptr(), b.ptr());
+    if (!r) throw py::error_already_set();
+    return py::reinterpret_steal<py::str>(r);
+}
+
+py::str concat(std::initializer_list<py::handle> pieces) {
+    py::list parts;
+    for (py::handle p : pieces) parts.append(p);
+    PyObject* r = PyUnicode_Join(py::str("").ptr(), parts.ptr());
+    if (!r) throw py::error_already_set();
+    return py::reinterpret_steal<py::str>(r);
+}
+
 py::str from_utf8(std::string_view text) {
     PyObject* r = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "strict");
     if (!r) throw py::error_already_set();

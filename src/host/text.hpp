@@ -4,6 +4,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <initializer_list>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -82,6 +83,10 @@ py::list split_char(py::handle s, Py_UCS4 sep);
 bool contains(py::handle haystack, py::handle needle);
 bool equals(py::handle s, const char* ascii);
 py::str from_utf8(std::string_view text);
+// a + b for two str objects.
+py::str concat(py::handle a, py::handle b);
+// The pieces (str objects) joined into one str.
+py::str concat(std::initializer_list<py::handle> pieces);
 
 // IndexError("list index out of range"), as indexing a host list raises.
 [[noreturn]] void raise_index_error();

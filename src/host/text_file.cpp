@@ -19,15 +19,17 @@ TextFile::TextFile(py::handle path, const char* encoding, const char* errors) {
     file_ = py::reinterpret_steal<py::object>(f);
 }
 
-TextFile::~TextFile() {
-    if (!file_) return;
-    // Keep an error that is being raised intact while closing.
+void close_keeping_error(py::handle file) {
     PyObject *type, *value, *tb;
     PyErr_Fetch(&type, &value, &tb);
-    PyObject* r = PyObject_CallMethod(file_.ptr(), "close", nullptr);
+    PyObject* r = PyObject_CallMethod(file.ptr(), "close", nullptr);
     Py_XDECREF(r);
     PyErr_Clear();
     PyErr_Restore(type, value, tb);
+}
+
+TextFile::~TextFile() {
+    if (file_) close_keeping_error(file_);
 }
 
 bool TextFile::next(py::str& line) {
@@ -70,6 +72,24 @@ py::list read_lines(py::handle path, const char* encoding, const char* errors) {
     py::list lines = f.readlines();
     f.close();
     return lines;
+}
+
+void write_bytes(py::handle path, py::handle data, const char* mode) {
+    PyObject* builtins = PyEval_GetBuiltins();
+    PyObject* open = PyDict_GetItemString(builtins, "open");
+    if (!open) throw py::error_already_set();
+    PyObject* f = PyObject_CallFunction(open, "Os", path.ptr(), mode);
+    if (!f) throw py::error_already_set();
+    py::object file = py::reinterpret_steal<py::object>(f);
+    PyObject* written = PyObject_CallMethod(f, "write", "O", data.ptr());
+    if (!written) {
+        close_keeping_error(f);  // the write's own error goes on
+        throw py::error_already_set();
+    }
+    Py_DECREF(written);
+    PyObject* r = PyObject_CallMethod(f, "close", nullptr);
+    if (!r) throw py::error_already_set();
+    Py_DECREF(r);
 }
 
 namespace {

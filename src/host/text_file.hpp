@@ -33,6 +33,14 @@ private:
 // The whole file as a list of lines.
 py::list read_lines(py::handle path, const char* encoding = nullptr, const char* errors = nullptr);
 
+// Closes a file object, ignoring a failure of the close and keeping an
+// error that is being raised (the host's error indicator) intact.
+void close_keeping_error(py::handle file);
+
+// Writes the bytes `data` to a file opened as open(path, mode) ("wb" replaces
+// the file, "xb" only creates a new one) and closes it, also on a failure.
+void write_bytes(py::handle path, py::handle data, const char* mode);
+
 // Whether `path` names an existing regular file (os.path.isfile).
 bool is_regular_file(py::handle path);
 // Whether anything exists at `path` (os.path.exists).

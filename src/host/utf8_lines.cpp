@@ -1,5 +1,7 @@
 #include "host/utf8_lines.hpp"
 
+#include "host/text_file.hpp"
+
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -25,13 +27,7 @@ py::object read_all_bytes(py::handle path) {
 
     PyObject* data = PyObject_CallMethod(f, "read", nullptr);
     if (!data) {
-        // Close, keeping the read's own error.
-        PyObject *type, *value, *tb;
-        PyErr_Fetch(&type, &value, &tb);
-        PyObject* r = PyObject_CallMethod(f, "close", nullptr);
-        Py_XDECREF(r);
-        PyErr_Clear();
-        PyErr_Restore(type, value, tb);
+        close_keeping_error(f);  // the read's own error goes on
         throw py::error_already_set();
     }
     py::object bytes = py::reinterpret_steal<py::object>(data);

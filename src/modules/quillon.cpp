@@ -1,8 +1,9 @@
-// tallowby.quillon.quillon: the VBA code model, the VBT naming rules and the
-// VBA module parser.
+// tallowby.quillon.quillon: the VBA code model, the VBT naming rules, the
+// VBA module parser, the refactorer and the command of the VBT tools.
 #include <pybind11/pybind11.h>
 
 #include "host/console.hpp"
+#include "modules/quillon/refactor_bindings.hpp"
 #include "vba/model.hpp"
 #include "vba/module_parser.hpp"
 #include "vba/naming_rules.hpp"
@@ -34,4 +35,9 @@ PYBIND11_MODULE(quillon, m) {
     tallowby::vba::register_records(m);
     tallowby::vba::register_naming_rules(m);
     tallowby::vba::register_parser(m);
+    tallowby::refactor::register_refactorer(m);
+    tallowby::refactor::register_command_line(m);
+    // The command starts only when the module itself is the main module; run
+    // as `python -m tallowby.quillon`, the package's __main__ calls main().
+    if (py::str(m.attr("__name__")).equal(py::str("__main__"))) m.attr("main")();
 }

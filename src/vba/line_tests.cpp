@@ -72,14 +72,17 @@ bool is_function_definition(const StrView& line) {
     return header_with(line, "function") || header_with(line, "sub");
 }
 
-bool is_variable_declaration(const StrView& line) {
+bool opens_with_declaration_keyword(const StrView& line) {
     const Py_ssize_t p = skip_space(line, 0);
     const char c = keyword_initial(line, p);
     if (c != 'p' && c != 'g' && c != 'd' && c != 'c') return false;
-    if (c == 'p' && is_function_definition(line)) return false;
     for (std::string_view kw : kDeclarationKeywords)
         if (word_then_space(line, p, kw)) return true;
     return false;
+}
+
+bool is_variable_declaration(const StrView& line) {
+    return opens_with_declaration_keyword(line) && !is_function_definition(line);
 }
 
 bool is_type_header(const StrView& line) {

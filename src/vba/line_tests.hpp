@@ -17,6 +17,9 @@ inline constexpr std::string_view kDeclarationKeywords[] = {"public", "private",
 
 // A Function or Sub header.
 bool is_function_definition(const host::StrView& line);
+// A declaration keyword and white space at the start (headers such as
+// "Public Sub" included): ^\s*(Public|Private|Global|Dim|Const)\s+
+bool opens_with_declaration_keyword(const host::StrView& line);
 // A declaration line: a declaration keyword and white space, and no header.
 bool is_variable_declaration(const host::StrView& line);
 // The scan's Type (Enum) header test: "Type " ("Enum ") at the start, exact

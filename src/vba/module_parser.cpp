@@ -7,6 +7,7 @@
 
 #include "host/args.hpp"
 #include "host/console.hpp"
+#include "host/failure.hpp"
 #include "host/gc_pause.hpp"
 #include "host/text.hpp"
 #include "host/text_file.hpp"
@@ -24,11 +25,9 @@ namespace {
 using host::StrView;
 
 
-py::str concat(py::handle a, py::handle b) {
-    PyObject* r = PyUnicode_Concat(a.ptr(), b.ptr());
-    if (!r) throw py::error_already_set();
-    return py::reinterpret_steal<py::str>(r);
-}
+using host::concat;
+using host::failure_text;
+using host::print_parts;
 
 const py::str& colon() {
     static const py::str* c = new py::str(":");
@@ -71,29 +70,6 @@ py::object list_under(py::dict& map, py::handle key) {
 
 void store(py::dict& map, py::handle key, py::handle value) {
     if (PyDict_SetItem(map.ptr(), key.ptr(), value.ptr()) < 0) throw py::error_already_set();
-}
-
-// Within a catch block: the text of an ordinary failure (an Exception in the
-// host); anything else (KeyboardInterrupt, SystemExit, ...) goes on up.
-py::str failure_text() {
-    try {
-        throw;
-    } catch (py::error_already_set& e) {
-        if (!e.matches(PyExc_Exception)) throw;
-        return py::str(e.value());
-    } catch (py::builtin_exception& e) {
-        return py::str(e.what());
-    } catch (std::bad_alloc&) {
-        return py::str("");
-    } catch (std::exception& e) {
-        return py::str(e.what());
-    }
-}
-
-void print_parts(std::initializer_list<py::handle> parts) {
-    py::str text("");
-    for (py::handle p : parts) text = concat(text, p);
-    host::print_line(text);
 }
 
 py::str u8(std::string_view s) { return host::from_utf8(s); }

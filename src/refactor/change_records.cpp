@@ -1,0 +1,129 @@
+#include "refactor/change_records.hpp"
+
+#include "host/clock.hpp"
+#include "host/console.hpp"
+#include "host/text.hpp"
+
+namespace tallowby::refactor {
+
+namespace {
+
+using host::from_utf8;
+
+struct KindTexts {
+    const char* type;
+    const char* label;
+    const char* members;  // the parser's member that holds the records
+    bool nested;          // a map of lists rather than a list or a map of records
+};
+
+const KindTexts& texts_of(ChangeKind kind) {
+    static const KindTexts table[kChangeKinds] = {
+        {"global_variable", "全局变量", "global_variables", false},
+        {"module_variable", "模块变量", "module_variables", true},
+        {"local_variable", "局部变量", "local_variables", true},
+        {"type_definition", "Type定义", "types", false},
+        {"enum_definition", "Enum定义", "enums", false},
+    };
+    return table[static_cast<size_t>(kind)];
+}
+
+bool truthy(py::handle v) {
+    const int r = PyObject_IsTrue(v.ptr());
+    if (r < 0) throw py::error_already_set();
+    return r != 0;
+}
+
+bool equal(py::handle a, py::handle b) {
+    const int r = PyObject_RichCompareBool(a.ptr(), b.ptr(), Py_EQ);
+    if (r < 0) throw py::error_already_set();
+    return r != 0;
+}
+
+// The text form of a value, as str(value) gives it.
+py::str text_of(py::handle v) { return py::str(v); }
+
+// Records one rename of a model record whose suggestion differs from its name.
+void collect_one(py::handle self, ChangeKind kind, py::handle record) {
+    py::object correct = record.attr("correct_name");
+    if (correct.is_none() || !truthy(correct)) return;
+    py::object name = record.attr("name");
+    if (equal(correct, name)) return;
+    py::object function_name = kind == ChangeKind::kLocal ? py::object(record.attr("function_name")) : py::none();
+    py::str description = describe_change(kind, name, correct, function_name);
+    py::dict change = make_change_record(record.attr("file_path"), record.attr("line_number"), name, correct,
+                                         description);
+    self.attr("_add_change")(change_type(kind), change);
+}
+
+}  // namespace
+
+const char* change_type(ChangeKind kind) { return texts_of(kind).type; }
+const char* change_label(ChangeKind kind) { return texts_of(kind).label; }
+
+py::object new_change_map() {
+    py::object defaultdict = py::module_::import("collections").attr("defaultdict");
+    return defaultdict(py::handle(reinterpret_cast<PyObject*>(&PyList_Type)));
+}
+
+py::str describe_change(ChangeKind kind, py::handle old_name, py::handle new_name, py::handle function_name) {
+    static PyObject* quote_open = from_utf8(" '").release().ptr();
+    static PyObject* renamed = from_utf8("' 重命名为 '").release().ptr();
+    static PyObject* in_function = from_utf8("' 在函数 '").release().ptr();
+    static PyObject* renamed_in = from_utf8("' 中重命名为 '").release().ptr();
+    static PyObject* quote_close = from_utf8("'").release().ptr();
+    py::str label = from_utf8(change_label(kind));
+    if (kind == ChangeKind::kLocal) {
+        return host::concat({label, quote_open, text_of(old_name), in_function, text_of(function_name), renamed_in,
+                             text_of(new_name), quote_close});
+    }
+    return host::concat({label, quote_open, text_of(old_name), renamed, text_of(new_name), quote_close});
+}
+
+py::dict make_change_record(py::handle file_path, py::handle line_number, py::handle original_name,
+                            py::handle new_name, py::handle description) {
+    py::dict record;
+    record["file_path"] = file_path;
+    record["line_number"] = line_number;
+    record["original_name"] = original_name;
+    record["new_name"] = new_name;
+    record["description"] = description;
+    record["timestamp"] = host::local_time_text("%Y-%m-%d %H:%M:%S");
+    return record;
+}
+
+void add_change(py::handle changes_made, py::handle type, py::handle record) {
+    PyObject* list = PyObject_GetItem(changes_made.ptr(), type.ptr());
+    if (!list) throw py::error_already_set();
+    py::object held = py::reinterpret_steal<py::object>(list);
+    held.attr("append")(record);
+}
+
+void collect_suggested_renames(py::handle self, Refactorer& state, ChangeKind kind) {
+    const KindTexts& t = texts_of(kind);
+    py::object members = state.parser.attr(t.members);
+    if (kind == ChangeKind::kGlobal) {
+        for (py::handle record : py::iter(members)) collect_one(self, kind, record);
+        return;
+    }
+    for (py::handle entry : py::iter(members.attr("values")())) {
+        if (!t.nested) {
+            collect_one(self, kind, entry);
+            continue;
+        }
+        for (py::handle record : py::iter(entry)) collect_one(self, kind, record);
+    }
+}
+
+void refactor_all_issues(py::handle self, Refactorer&) {
+    host::print_line("开始自动重构...");
+    for (const char* collector : {"_refactor_global_variables", "_refactor_module_variables",
+                                  "_refactor_local_variables", "_refactor_type_definitions",
+                                  "_refactor_enum_definitions"}) {
+        self.attr(collector)();
+    }
+    self.attr("_apply_all_changes")();
+    host::print_line("自动重构完成！");
+}
+
+}  // namespace tallowby::refactor

@@ -1,0 +1,141 @@
+#include "refactor/reviewed_report.hpp"
+
+#include <string>
+
+#include "host/console.hpp"
+#include "host/failure.hpp"
+#include "host/text.hpp"
+
+namespace tallowby::refactor {
+
+namespace {
+
+using host::concat;
+using host::from_utf8;
+
+constexpr Py_ssize_t kListedChanges = 10;
+
+struct VariableSheet {
+    const char* name;
+    ChangeKind kind;
+};
+constexpr VariableSheet kSheets[] = {{"Global Variables", ChangeKind::kGlobal},
+                                     {"Module Variables", ChangeKind::kModule},
+                                     {"Local Variables", ChangeKind::kLocal}};
+
+bool truthy(py::handle v) {
+    const int r = PyObject_IsTrue(v.ptr());
+    if (r < 0) throw py::error_already_set();
+    return r != 0;
+}
+
+bool contains(py::handle text, py::handle part) {
+    const int r = PySequence_Contains(text.ptr(), part.ptr());
+    if (r < 0) throw py::error_already_set();
+    return r != 0;
+}
+
+// The confirm column: the first heading that holds "应用" or, lower-cased,
+// "apply". Every heading is put to the test, so a heading that is not text
+// fails the sheet wherever it stands.
+py::object confirm_column(py::handle headings) {
+    static PyObject* apply_zh = from_utf8("应用").release().ptr();
+    static PyObject* apply_en = py::str("apply").release().ptr();
+    py::object found;
+    for (py::handle h : py::iter(headings)) {
+        const bool kept = contains(h, apply_zh) || contains(h.attr("lower")(), apply_en);
+        if (kept && !found) found = py::reinterpret_borrow<py::object>(h);
+    }
+    return found;
+}
+
+// A cell counts as empty when the column is missing, the cell holds no value,
+// or it holds the empty text.
+bool is_empty_cell(py::handle pd, py::handle value) {
+    if (value.is_none()) return true;
+    if (PyUnicode_Check(value.ptr()) && PyUnicode_GET_LENGTH(value.ptr()) == 0) return true;
+    return !truthy(pd.attr("notna")(value));
+}
+
+// Reads one variable sheet and records its confirmed rows.
+void read_sheet(py::handle self, py::handle pd, const py::str& excel_path, const VariableSheet& sheet,
+                py::list& summary) {
+    // Cells as the workbook stores them: text stays text, whatever it says.
+    const py::handle object_type(reinterpret_cast<PyObject*>(&PyBaseObject_Type));
+    py::object table = pd.attr("read_excel")(excel_path, py::arg("sheet_name") = sheet.name,
+                                             py::arg("dtype") = object_type);
+    if (truthy(table.attr("empty"))) return;
+    py::object confirm = confirm_column(table.attr("columns"));
+    if (!confirm) return;
+
+    PyObject* marked = PyObject_RichCompare(py::object(table[confirm]).ptr(), Py_True, Py_EQ);
+    if (!marked) throw py::error_already_set();
+    py::object selected = table[py::reinterpret_steal<py::object>(marked)];
+    const py::str old_key = from_utf8("变量名"), new_key = from_utf8("正确命名"), path_key = from_utf8("文件路径"),
+                  line_key = from_utf8("行号"), function_key = from_utf8("函数名");
+    const py::str label = from_utf8(change_label(sheet.kind));
+    for (py::handle entry : py::iter(selected.attr("iterrows")())) {
+        py::object row = entry[py::int_(1)];
+        py::object old_name = row.attr("get")(old_key);
+        py::object new_name = row.attr("get")(new_key);
+        if (is_empty_cell(pd, old_name) || is_empty_cell(pd, new_name)) continue;
+        py::object file_path = row.attr("get")(path_key, py::str(""));
+        PyObject* number = PyNumber_Long(py::object(row.attr("get")(line_key, py::int_(0))).ptr());
+        if (!number) throw py::error_already_set();
+        py::object line_number = py::reinterpret_steal<py::object>(number);
+        py::object function_name = py::str("");
+        if (sheet.kind == ChangeKind::kLocal) {
+            py::object cell = row.attr("get")(function_key, py::str(""));
+            if (!is_empty_cell(pd, cell)) function_name = cell;
+        }
+        py::str description = describe_change(sheet.kind, old_name, new_name, function_name);
+        py::dict record = make_change_record(file_path, line_number, old_name, new_name, description);
+        self.attr("_add_change")(change_type(sheet.kind), record);
+        summary.append(concat({label, py::str(": "), py::str(old_name), py::str(" -> "), py::str(new_name)}));
+    }
+}
+
+void list_found(const py::list& summary) {
+    const Py_ssize_t n = PyList_GET_SIZE(summary.ptr());
+    host::print_parts({from_utf8("从Excel中读取到 "), py::str(py::int_(n)), from_utf8(" 个确认的修改:")});
+    for (Py_ssize_t i = 0; i < n && i < kListedChanges; ++i)
+        host::print_parts({py::str("  - "), summary[py::int_(i)]});
+    if (n > kListedChanges)
+        host::print_parts({from_utf8("  ... 以及另外 "), py::str(py::int_(n - kListedChanges)), from_utf8(" 个修改")});
+}
+
+}  // namespace
+
+bool apply_changes_from_excel(py::handle self, Refactorer&, const py::str& excel_path) {
+    py::object pd = py::module_::import("tallowby.quillon.quillon").attr("pd");
+    if (pd.is_none()) {
+        host::print_line("错误: pandas未安装，无法读取Excel文件");
+        return false;
+    }
+    try {
+        host::print_parts({from_utf8("正在读取Excel报告: "), excel_path});
+        py::list summary;
+        for (const VariableSheet& sheet : kSheets) {
+            try {
+                read_sheet(self, pd, excel_path, sheet, summary);
+            } catch (...) {
+                py::str message = host::failure_text();
+                host::print_parts({from_utf8("读取"), from_utf8(change_label(sheet.kind)), from_utf8("工作表失败: "),
+                                   message});
+            }
+        }
+        if (PyList_GET_SIZE(summary.ptr()) == 0) {
+            host::print_line("未找到任何确认的修改");
+            return false;
+        }
+        list_found(summary);
+        self.attr("_apply_all_changes")();
+        return true;
+    } catch (...) {
+        py::str message = host::failure_text();
+        host::print_parts({from_utf8("读取Excel文件失败: "), message});
+        return false;
+    }
+}
+
+}  // namespace tallowby::refactor
