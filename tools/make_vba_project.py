@@ -90,7 +90,7 @@ def _compress_chunk(chunk):
 
 def compress(data):
     """The compressed container of `data`: a signature byte, then one chunk for
-    every 4096 bytes, each kept raw when compressing would not make it smaller."""
+    every 4096 bytes, each kept raw when its compressed form would not fit a chunk."""
     out = bytearray(b"\x01")
     for start in range(0, len(data), CHUNK):
         chunk = data[start : start + CHUNK]
