@@ -128,7 +128,8 @@ py::list run(py::handle self, py::handle job_name_set, py::handle work_dir) {
         py::object trace = e.trace() ? e.trace() : py::none();
         py::module_::import("traceback")
             .attr("print_exception")(e.type(), e.value(), trace, py::arg("file") = py::module_::import("sys").attr("stderr"));
-        book.attr("close")();
+        // A workbook already closed in the regular way stays as it is.
+        if (!py::bool_(py::getattr(book, "fileclosed", py::bool_(false)))) book.attr("close")();
     }
     return written;
 }
