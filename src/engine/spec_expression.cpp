@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "engine/engine.hpp"
+#include "engine/job_sheet.hpp"
 #include "host/text.hpp"
 
 namespace tallowby::engine {
@@ -19,12 +20,6 @@ py::object item(py::handle map, py::handle key) {
     PyObject* v = PyObject_GetItem(map.ptr(), key.ptr());
     if (!v) throw py::error_already_set();
     return py::reinterpret_steal<py::object>(v);
-}
-
-py::str concat(py::handle a, py::handle b) {
-    PyObject* r = PyUnicode_Concat(a.ptr(), b.ptr());
-    if (!r) throw py::error_already_set();
-    return py::reinterpret_steal<py::str>(r);
 }
 
 py::str replaced(py::handle text, py::handle old_text, py::handle new_text, Py_ssize_t count) {

@@ -21,3 +21,16 @@ def engine(tmp_path, log):
     if not hasattr(marlet.Marlet, "_Marlet__put_data_log"):
         m._Marlet__put_data_log = lambda line: m.text(line) if m.text is not None else None
     return m
+
+
+@pytest.fixture
+def job_sheet(tmp_path, engine):
+    """A job sheet set as the engine's work_sheet, with the check workbook's orange format."""
+    from engine_books import JobSheet
+
+    sheet = JobSheet(tmp_path / "check.xlsx")
+    engine.work_sheet = sheet.sheet
+    engine.format_orange = sheet.format_orange
+    engine.print_inst_info_col_cnt = 6
+    engine.context_env = ""
+    return sheet
