@@ -26,7 +26,7 @@ py::str path_join(py::handle folder, py::handle name) {
 }
 
 void write_text(py::handle sheet, py::handle row, py::handle col, py::handle text, py::handle cell_format) {
-    if (PyUnicode_Check(text.ptr()) && PyUnicode_GET_LENGTH(text.ptr()) == 0) {
+    if (is_empty_text(text)) {
         sheet.attr("write_blank")(row, col, py::none(), cell_format);
     } else {
         sheet.attr("write_string")(row, col, text, cell_format);
@@ -36,6 +36,10 @@ void write_text(py::handle sheet, py::handle row, py::handle col, py::handle tex
 void log_and_print(py::handle engine, const py::str& line) {
     put_log(engine, line);
     host::print_line(line);
+}
+
+bool is_empty_text(py::handle value) {
+    return PyUnicode_Check(value.ptr()) && PyUnicode_GET_LENGTH(value.ptr()) == 0;
 }
 
 bool known_test_suite(py::handle engine, py::handle suite) {
@@ -50,7 +54,7 @@ py::object category_in_context(py::handle engine, py::handle category) {
     const py::object starts = category.attr("startswith")("::");
     if (!starts.cast<bool>()) return py::reinterpret_borrow<py::object>(category);
     const py::object context = engine.attr("context_env");
-    if (PyUnicode_Check(context.ptr()) && PyUnicode_GET_LENGTH(context.ptr()) == 0)
+    if (is_empty_text(context))
         return py::reinterpret_borrow<py::object>(category);
     return concat(context, category);
 }

@@ -10,6 +10,9 @@ namespace py = pybind11;
 // a + b for two texts (TypeError when either is not text).
 py::str concat(py::handle a, py::handle b);
 
+// Whether `value` is the empty text.
+bool is_empty_text(py::handle value);
+
 // The folder and a name joined as the platform joins paths: a name that is
 // an absolute path stands alone; no separator is doubled.
 py::str path_join(py::handle folder, py::handle name);

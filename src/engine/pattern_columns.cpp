@@ -8,8 +8,6 @@ namespace tallowby::engine {
 
 namespace {
 
-bool is_empty_text(py::handle v) { return PyUnicode_Check(v.ptr()) && PyUnicode_GET_LENGTH(v.ptr()) == 0; }
-
 bool frequency_mode(py::handle engine) { return host::equals(engine.attr("cycle_mode"), "Frequency"); }
 
 py::str joined(py::handle items) {

@@ -10,8 +10,6 @@ namespace tallowby::engine {
 
 namespace {
 
-bool is_empty_text(py::handle v) { return PyUnicode_Check(v.ptr()) && PyUnicode_GET_LENGTH(v.ptr()) == 0; }
-
 // The text of a power order cell: texts as they are, a whole number without
 // its ".0" ("12"), anything else in the host's text form.
 py::str cell_text(py::handle value) {

@@ -28,12 +28,12 @@ py::str replaced(py::handle text, py::handle old_text, py::handle new_text, Py_s
     return py::reinterpret_steal<py::str>(r);
 }
 
-const py::str& text_or_raise(const py::object& value, const char* what) {
+py::str text_or_raise(const py::object& value, const char* what) {
     if (!PyUnicode_Check(value.ptr())) {
         PyErr_Format(PyExc_TypeError, "%s must be text, not %.200s", what, Py_TYPE(value.ptr())->tp_name);
         throw py::error_already_set();
     }
-    return reinterpret_cast<const py::str&>(value);
+    return py::reinterpret_borrow<py::str>(value);
 }
 
 bool is_operator(Py_UCS4 c) { return c == '+' || c == '-' || c == '*' || c == '/' || c == '(' || c == ')'; }
