@@ -36,7 +36,7 @@ bool equal(py::handle a, py::handle b) {
     return eq == 1;
 }
 
-py::object concat(py::handle a, py::handle b) {
+py::object add(py::handle a, py::handle b) {
     PyObject* r = PyNumber_Add(a.ptr(), b.ptr());
     if (!r) throw py::error_already_set();
     return py::reinterpret_steal<py::object>(r);

@@ -32,9 +32,9 @@ void put_log(py::handle self, py::handle line);
 void put_log(py::handle self, const std::string& utf8);
 void progress(py::handle self, py::handle value);
 
-// a == b and a + b as the host evaluates them.
+// a == b and a + b as the host evaluates them (add: any operands).
 bool equal(py::handle a, py::handle b);
-py::object concat(py::handle a, py::handle b);
+py::object add(py::handle a, py::handle b);
 
 // Registration of the engine's operations, by area.
 void register_engine_state(MarletClass& cls);      // constructor, reset, read_device, get_job_list, sinks

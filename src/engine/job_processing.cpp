@@ -21,15 +21,15 @@ py::object blanks_encoded(py::handle text) { return text.attr("replace")(" ", "%
 // with its blanks encoded.
 py::object spec_path(py::handle directory, py::handle name) {
     py::object path = os_path();
-    py::object plain = path.attr("join")(directory, concat(name, py::str(".txt")));
+    py::object plain = path.attr("join")(directory, add(name, py::str(".txt")));
     if (path.attr("exists")(plain).cast<bool>()) return plain;
-    return path.attr("join")(directory, concat(blanks_encoded(name), py::str(".txt")));
+    return path.attr("join")(directory, add(blanks_encoded(name), py::str(".txt")));
 }
 
 py::list sheet_paths(py::handle directory, py::handle names) {
     py::list paths;
     py::object join = os_path().attr("join");
-    for (py::handle name : py::iter(names)) paths.append(join(directory, concat(blanks_encoded(name), py::str(".txt"))));
+    for (py::handle name : py::iter(names)) paths.append(join(directory, add(blanks_encoded(name), py::str(".txt"))));
     return paths;
 }
 
@@ -59,7 +59,7 @@ void log_row_failure(py::handle self, const char* headline, py::error_already_se
     put_log(self, std::string(headline));
     put_log(self, py::str(e.value()));
     py::str index_text = py::str(py::int_(index));
-    put_log(self, concat(concat(index_text, py::str(" - ")), py::str(row)));
+    put_log(self, add(add(index_text, py::str(" - ")), py::str(row)));
     py::object print = py::module_::import("builtins").attr("print");
     print(py::int_(index), row);
 }
@@ -69,7 +69,7 @@ void log_row_failure(py::handle self, const char* headline, py::error_already_se
 void run_each_flow(py::handle self, const py::str& job_name) {
     py::object job = self.attr("job_list_dict")[job_name];
     py::object flow_name_cell = job[py::str("Flow Table")];
-    py::object flow_path = concat(concat(concat(self.attr("device_directory"), py::str("/")), flow_name_cell),
+    py::object flow_path = add(add(add(self.attr("device_directory"), py::str("/")), flow_name_cell),
                                   py::str(".txt"));
     progress(self, py::int_(1));
 
@@ -78,8 +78,8 @@ void run_each_flow(py::handle self, const py::str& job_name) {
     py::object directory = flow_path_text[py::slice(0, last_slash, 1)];
     py::str file_name = flow_path_text[py::slice(last_slash + 1, PY_SSIZE_T_MAX, 1)];
     py::object flow_name = file_name.attr("split")(".")[py::int_(0)];
-    put_log(self, concat(py::str("Parse Job: "), job_name));
-    put_log(self, concat(py::str("Parse Flow Table: "), flow_name));
+    put_log(self, add(py::str("Parse Job: "), job_name));
+    put_log(self, add(py::str("Parse Flow Table: "), flow_name));
     if (equal(flow_name_cell, py::str(""))) {
         put_log(self, std::string("Flow Table Path Cannot be Empty, Please Check!"));
         return;
@@ -115,7 +115,7 @@ void run_each_flow(py::handle self, const py::str& job_name) {
     for (py::handle path : instance_paths) {
         guarded([&] { instances.attr("read_test_instance")(path, self.attr("pattern_set_dict"), platform); },
                 [&](py::error_already_set& e) {
-                    put_log(self, concat(concat(py::str("Error: cannot read "), path), py::str(", please check it!")));
+                    put_log(self, add(add(py::str("Error: cannot read "), path), py::str(", please check it!")));
                     host::print_line(py::str(e.value()));
                 });
     }
@@ -176,7 +176,7 @@ void run_each_flow(py::handle self, const py::str& job_name) {
         if (known) {
             Py_ssize_t count = PyObject_Size(py::object(instance_rows[parameter]).ptr());
             if (count < 0) throw py::error_already_set();
-            self.attr("write_row_index") = concat(self.attr("write_row_index"), py::int_(count));
+            self.attr("write_row_index") = add(self.attr("write_row_index"), py::int_(count));
         }
         progress(self, fraction_progress(8, 10, index, n));
         ++index;

@@ -1,6 +1,35 @@
 import pytest
 
+from tallowby import marlet
 from tallowby.marlet import Marlet
+
+
+@pytest.fixture
+def log():
+    """The engine's log lines, in order."""
+    return []
+
+
+@pytest.fixture
+def engine(tmp_path, log):
+    """A Marlet whose log lines go to `log`; tests set the attributes they use."""
+    m = marlet.Marlet(str(tmp_path))
+    m.text = log.append
+    return m
+
+
+@pytest.fixture
+def job_sheet(tmp_path, engine):
+    """A job sheet set as the engine's work_sheet, with the check workbook's orange format."""
+    from engine_books import JobSheet
+
+    sheet = JobSheet(tmp_path / "check.xlsx")
+    engine.work_sheet = sheet.sheet
+    engine.format_orange = sheet.format_orange
+    engine.print_inst_info_col_cnt = 6
+    engine.context_env = ""
+    return sheet
+
 
 
 class QuietPins(Marlet):
@@ -18,8 +47,8 @@ class QuietPins(Marlet):
 
 
 @pytest.fixture
-def engine(tmp_path):
-    """engine(device_folder, **read_device options) -> (engine, log lines, progress values)."""
+def device_engine(tmp_path):
+    """device_engine(device_folder, **read_device options) -> (engine, log lines, progress values)."""
 
     def make(device, cls=QuietPins, **options):
         m = cls(str(tmp_path / "temp"))

@@ -23,8 +23,8 @@ def run_jobs(m, tmp_path, jobs=("CP1",)):
     return openpyxl.load_workbook(result[0]) if result else None
 
 
-def test_rows_placed_and_written(tmp_path, engine):
-    m, logs, progress = engine(program(tmp_path))
+def test_rows_placed_and_written(tmp_path, device_engine):
+    m, logs, progress = device_engine(program(tmp_path))
     book = run_jobs(m, tmp_path)
     rows = [r[:6] for r in book["CP1"].iter_rows(values_only=True)]
     assert rows == [
@@ -47,7 +47,7 @@ def test_rows_placed_and_written(tmp_path, engine):
     assert [ws.column_dimensions[c].width for c in "BC"] == [pytest.approx(20, abs=1), pytest.approx(15, abs=1)]
 
 
-def test_spec_sheets_read_once_per_file(tmp_path, engine, monkeypatch):
+def test_spec_sheets_read_once_per_file(tmp_path, device_engine, monkeypatch):
     reads = []
 
     def counting(cls):
@@ -68,7 +68,7 @@ def test_spec_sheets_read_once_per_file(tmp_path, engine, monkeypatch):
     device = program(tmp_path, jobs={"CP1": {}, "CP2": {}, "CP3": {"ac": "AC Other"}}, ac=ac)
     text = (device / "AC Other.txt").read_text().replace("version=2.1:", "version=7.7:")
     (device / "AC Other.txt").write_text(text)
-    m, _, _ = engine(device)
+    m, _, _ = device_engine(device)
     run_jobs(m, tmp_path, ("CP1", "CP2", "CP3"))
     assert reads == [("read_dc_spec", "DC Specs.txt"), ("read_spec", "Global Specs.txt"),
                      ("read_ac_spec", "AC Specs.txt"), ("read_ac_spec", "AC Other.txt")]
@@ -76,10 +76,10 @@ def test_spec_sheets_read_once_per_file(tmp_path, engine, monkeypatch):
     assert m.last_flow_info.ac_spec_name.endswith("AC Other.txt")
 
 
-def test_sheet_failures_inside_a_job(tmp_path, engine, capsys):
+def test_sheet_failures_inside_a_job(tmp_path, device_engine, capsys):
     device = program(tmp_path, jobs={"CP1": {"patsets": "PatSets,,Missing", "instances": "Test Instances,Gone"}})
     (device / "Global Specs.txt").write_text("no version line\n")
-    m, logs, _ = engine(device)
+    m, logs, _ = device_engine(device)
     book = run_jobs(m, tmp_path)
     gone = str(device / "Gone.txt")
     assert logs.count("Warning: cannot read PatternSet, please check it!") == 2
@@ -90,8 +90,8 @@ def test_sheet_failures_inside_a_job(tmp_path, engine, capsys):
     assert book["CP1"].max_row == 6  # the job went on
 
 
-def test_empty_flow_table_entry(tmp_path, engine):
-    m, logs, progress = engine(program(tmp_path, jobs={"CP1": {}, "CP2": {"flow": ""}}))
+def test_empty_flow_table_entry(tmp_path, device_engine):
+    m, logs, progress = device_engine(program(tmp_path, jobs={"CP1": {}, "CP2": {"flow": ""}}))
     book = run_jobs(m, tmp_path, ("CP1", "CP2"))
     i = logs.index("Parse Job: CP2")
     assert logs[i:i + 3] == ["Parse Job: CP2", "Parse Flow Table: ", "Flow Table Path Cannot be Empty, Please Check!"]
@@ -99,14 +99,14 @@ def test_empty_flow_table_entry(tmp_path, engine):
     assert progress[-1] == 1  # nothing after the job's first value
 
 
-def test_missing_dc_spec_ends_the_run(tmp_path, engine):
-    m, logs, _ = engine(program(tmp_path, jobs={"CP1": {"dc": "No DC"}}))
+def test_missing_dc_spec_ends_the_run(tmp_path, device_engine):
+    m, logs, _ = device_engine(program(tmp_path, jobs={"CP1": {"dc": "No DC"}}))
     assert m.run(["CP1"], str(tmp_path)) == []
     assert logs[-2] == "An exception occurred!Please check!!!"
 
 
-def test_row_failure_is_logged_and_the_next_row_goes_on(tmp_path, engine, capsys):
-    m, logs, _ = engine(program(tmp_path))
+def test_row_failure_is_logged_and_the_next_row_goes_on(tmp_path, device_engine, capsys):
+    m, logs, _ = device_engine(program(tmp_path))
 
     def broken(self, flow_table_directory, flow_table_info, flow_table_index):
         if flow_table_info["Parameter"] == "LEAK":
@@ -125,15 +125,15 @@ def test_row_failure_is_logged_and_the_next_row_goes_on(tmp_path, engine, capsys
     assert "2 " + row + "\n" in capsys.readouterr().out
 
 
-def test_blank_in_device_folder(tmp_path, engine):
+def test_blank_in_device_folder(tmp_path, device_engine):
     device = write_device(tmp_path / "my dev", jobs={"CP1": {}}, flows=FLOWS, instances=INSTANCES,
                           dc={"DC Specs": {}}, ac={"AC Specs": {}}, pattern_sets={"PatSets": []})
-    m, logs, _ = engine(device)
+    m, logs, _ = device_engine(device)
     book = run_jobs(m, tmp_path)
     assert book["CP1"].max_row == 6 and "An exception occurred!Please check!!!" not in logs
 
 
-def test_job_name_must_be_text(tmp_path, engine):
-    m, _, _ = engine(program(tmp_path))
+def test_job_name_must_be_text(tmp_path, device_engine):
+    m, _, _ = device_engine(program(tmp_path))
     with pytest.raises(TypeError, match=r"^Argument 'job_name' has incorrect type \(expected str, got int\)$"):
         m._Marlet__run_each_flow(1)

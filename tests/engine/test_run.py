@@ -25,8 +25,8 @@ def sheets(path):
     return openpyxl.load_workbook(path).sheetnames
 
 
-def test_check_workbook_frame(tmp_path, engine, monkeypatch):
-    m, logs, progress = engine(device(tmp_path, jobs=("CP1", "ABCDEFGHIJKLMNOPQRSTUVWXYZ")))
+def test_check_workbook_frame(tmp_path, device_engine, monkeypatch):
+    m, logs, progress = device_engine(device(tmp_path, jobs=("CP1", "ABCDEFGHIJKLMNOPQRSTUVWXYZ")))
     monkeypatch.chdir(tmp_path)
     before = datetime.date.today().isoformat()
     result = m.run(["CP1", "ABCDEFGHIJKLMNOPQRSTUVWXYZ"], "./")
@@ -41,8 +41,8 @@ def test_check_workbook_frame(tmp_path, engine, monkeypatch):
     assert m.format_bold.bold
 
 
-def test_job_sheet_finishing(tmp_path, engine):
-    m, _, _ = engine(device(tmp_path))
+def test_job_sheet_finishing(tmp_path, device_engine):
+    m, _, _ = device_engine(device(tmp_path))
     (path,) = m.run(["CP1"], str(tmp_path))
     ws = openpyxl.load_workbook(path)["CP1"]
     assert ws.auto_filter.ref == "A1:CW1" and ws.freeze_panes == "C2"
@@ -55,12 +55,12 @@ def test_job_sheet_finishing(tmp_path, engine):
     ([], []),                                # no last job to name the map sheet
     (["SortBinDescrp"], ["SortBinDescrp"]),  # a summary sheet's name taken by a job
 ])
-def test_guard_saves_partial_workbook(tmp_path, engine, capsys, jobs, sheets_written):
+def test_guard_saves_partial_workbook(tmp_path, device_engine, capsys, jobs, sheets_written):
     if jobs == ["SortBinDescrp"]:
         jobs_map = ("SortBinDescrp",)
     else:
         jobs_map = ("CP1",)
-    m, logs, _ = engine(device(tmp_path, jobs=jobs_map))
+    m, logs, _ = device_engine(device(tmp_path, jobs=jobs_map))
     assert m.run(jobs, str(tmp_path)) == []
     assert logs[-2] == "An exception occurred!Please check!!!"
     assert re.search(r"(KeyError|UnboundLocalError|DuplicateWorksheetName)", capsys.readouterr().err)
@@ -68,8 +68,8 @@ def test_guard_saves_partial_workbook(tmp_path, engine, capsys, jobs, sheets_wri
     assert sheets(path)[: len(sheets_written)] == sheets_written
 
 
-def test_interruptions_are_not_caught(tmp_path, engine):
-    m, _, _ = engine(device(tmp_path))
+def test_interruptions_are_not_caught(tmp_path, device_engine):
+    m, _, _ = device_engine(device(tmp_path))
 
     def stop(value):
         if value == 3:
@@ -83,8 +83,8 @@ def test_interruptions_are_not_caught(tmp_path, engine):
 BAS = 'Attribute VB_Name = "m"\nPublic counter As Long\n'
 
 
-def test_vbt_step(tmp_path, engine, capsys):
-    m, logs, progress = engine(device(tmp_path, bas=BAS), enable_vbt_check=1)
+def test_vbt_step(tmp_path, device_engine, capsys):
+    m, logs, progress = device_engine(device(tmp_path, bas=BAS), enable_vbt_check=1)
     result = m.run(["CP1"], str(tmp_path))
     assert len(result) == 2 and os.path.basename(result[1]).startswith("Quillon_Report_")
     i = logs.index(END)
@@ -95,13 +95,13 @@ def test_vbt_step(tmp_path, engine, capsys):
     assert "Global Variables" in openpyxl.load_workbook(result[1]).sheetnames
 
 
-def test_report_writer_failure_keeps_check_workbook(tmp_path, engine, capsys):
-    m, logs, _ = engine(device(tmp_path, bas=BAS), enable_vbt_check=1)
+def test_report_writer_failure_keeps_check_workbook(tmp_path, device_engine, capsys):
+    m, logs, _ = device_engine(device(tmp_path, bas=BAS), enable_vbt_check=1)
     # the check workbook cannot be written: the guard's second close fails as well
     with pytest.raises(Exception, match="No such file or directory"):
         m.run(["CP1"], str(tmp_path / "missing-folder"))
     assert logs[-2] == "An exception occurred!Please check!!!"
-    m, logs, _ = engine(device(tmp_path, bas=BAS), enable_vbt_check=1)
+    m, logs, _ = device_engine(device(tmp_path, bas=BAS), enable_vbt_check=1)
 
     def failing(value):
         if value == 50:

@@ -1,0 +1,71 @@
+#include "engine/job_sheet.hpp"
+
+#include "engine/arithmetic.hpp"
+#include "engine/engine.hpp"
+#include "host/console.hpp"
+#include "host/text.hpp"
+
+namespace tallowby::engine {
+
+py::str path_join(py::handle folder, py::handle name) {
+    if (!PyUnicode_Check(folder.ptr()) || !PyUnicode_Check(name.ptr())) {
+        PyErr_Format(PyExc_TypeError, "a sheet path is made of texts, not %.200s and %.200s",
+                     Py_TYPE(folder.ptr())->tp_name, Py_TYPE(name.ptr())->tp_name);
+        throw py::error_already_set();
+    }
+    const host::StrView f(folder), n(name);
+    if (n.size() > 0 && n[0] == '/') return py::reinterpret_borrow<py::str>(name);
+    if (f.size() == 0 || f[f.size() - 1] == '/') return concat(folder, name);
+    return concat(concat(folder, py::str("/")), name);
+}
+
+void write_text(py::handle sheet, py::handle row, py::handle col, py::handle text, py::handle cell_format) {
+    if (is_empty_text(text)) {
+        sheet.attr("write_blank")(row, col, py::none(), cell_format);
+    } else {
+        sheet.attr("write_string")(row, col, text, cell_format);
+    }
+}
+
+void log_and_print(py::handle engine, const py::str& line) {
+    put_log(engine, line);
+    host::print_line(line);
+}
+
+bool is_empty_text(py::handle value) {
+    return PyUnicode_Check(value.ptr()) && PyUnicode_GET_LENGTH(value.ptr()) == 0;
+}
+
+bool known_test_suite(py::handle engine, py::handle suite) {
+    const int found = PySequence_Contains(engine.attr("test_instance_dict").ptr(), suite.ptr());
+    if (found < 0) throw py::error_already_set();
+    if (found) return true;
+    log_and_print(engine, concat(concat(py::str("Info: cannot found "), suite), py::str(" in Test Instance, please check.")));
+    return false;
+}
+
+py::object category_in_context(py::handle engine, py::handle category) {
+    const py::object starts = category.attr("startswith")("::");
+    if (!starts.cast<bool>()) return py::reinterpret_borrow<py::object>(category);
+    const py::object context = engine.attr("context_env");
+    if (is_empty_text(context))
+        return py::reinterpret_borrow<py::object>(category);
+    return concat(context, category);
+}
+
+py::str resolve_through_engine(py::handle engine, py::handle text, py::handle spec_dict, py::handle category,
+                               py::handle selector) {
+    py::object resolved = engine.attr("_Marlet__spec_calculation")(text, spec_dict, category, selector);
+    if (!PyUnicode_Check(resolved.ptr())) {
+        PyErr_Format(PyExc_TypeError, "a resolved spec expression must be text, not %.200s",
+                     Py_TYPE(resolved.ptr())->tp_name);
+        throw py::error_already_set();
+    }
+    return py::reinterpret_steal<py::str>(resolved.release());
+}
+
+py::object evaluate_resolved(py::handle resolved_text) {
+    return evaluate_arithmetic(engine_global("format_str")(resolved_text));
+}
+
+}  // namespace tallowby::engine
