@@ -229,12 +229,38 @@ void apply_references(Refactorer& state, const py::list& lines, const py::dict& 
     }
     if (entries.empty()) return;
 
+    // When every old name is a run of word characters, a whole-word
+    // occurrence is a maximal word run equal to it: a line none of whose runs
+    // is an old name is left as it is without trying each entry on it (no
+    // entry fires there, so no new name can bring a later one in).
+    py::set old_names;
+    bool plain_words = true;
+    for (const auto& [o, n] : entries) {
+        const StrView v(o);
+        for (Py_ssize_t k = 0; k < v.size() && plain_words; ++k) plain_words = host::is_word(v[k]);
+        old_names.add(o);
+    }
+    auto names_a_word_run = [&](PyObject* line, const StrView& v) {
+        for (Py_ssize_t k = 0; k < v.size();) {
+            if (!host::is_word(v[k])) {
+                ++k;
+                continue;
+            }
+            Py_ssize_t end = k + 1;
+            while (end < v.size() && host::is_word(v[end])) ++end;
+            if (contains(old_names, host::substr(line, k, end))) return true;
+            k = end;
+        }
+        return false;
+    };
+
     const Py_ssize_t count = PyList_GET_SIZE(lines.ptr());
     for (Py_ssize_t i = 0; i < count; ++i) {
         PyObject* line = PyList_GET_ITEM(lines.ptr(), i);
         const StrView whole(text_argument(line, "line"));
         const auto [a, b] = host::strip_bounds(whole);
         if (left_alone(StrView(line, a, b))) continue;
+        if (plain_words && !names_a_word_run(line, whole)) continue;
         py::str text = py::reinterpret_borrow<py::str>(line);
         for (const auto& [o, n] : entries) text = replace_whole_words(text, o, n);
         if (text.ptr() != line) PyList_SetItem(lines.ptr(), i, text.release().ptr());

@@ -243,3 +243,23 @@ def test_argument_errors(call, message):
     with pytest.raises(TypeError) as e:
         call(VBTRefactorer(VBAParser()))
     assert str(e.value) == message
+
+
+def test_reference_pass_same_with_and_without_the_word_run_filter():
+    # A mapping of plain words takes the filtered path; one name that is not a
+    # word run (it never occurs) makes the pass try every entry on every line.
+    import random
+
+    rnd = random.Random(7)
+    words = ["a", "b", "ab", "x_1", "Ünï", "End", "i", "b2", "c"]
+    seps = [" ", "(", ")", ".", "+", "'", "\t", "_", "ä", ""]
+    lines = []
+    for _ in range(400):
+        text = "".join(rnd.choice(words) + rnd.choice(seps) for _ in range(rnd.randint(0, 8)))
+        lines.append(rnd.choice(["", "    ", "Dim ", "Type "]) + text + rnd.choice(["\n", ""]))
+    mapping = {"a": "b", "b": "c", "x_1": "a", "Ünï": "ab", "End": "x", "i": "i_new"}
+    r = VBTRefactorer(VBAParser())
+    filtered, full = list(lines), list(lines)
+    r._apply_variable_references_to_file(filtered, dict(mapping), "m.bas")
+    r._apply_variable_references_to_file(full, {**mapping, "[never]": "y"}, "m.bas")
+    assert filtered == full and filtered != lines
