@@ -5,16 +5,6 @@
 
 namespace tallowby::engine {
 
-namespace {
-
-bool equal_text(py::handle value, const char* text) {
-    int eq = PyObject_RichCompareBool(value.ptr(), py::str(text).ptr(), Py_EQ);
-    if (eq < 0) throw py::error_already_set();
-    return eq == 1;
-}
-
-}  // namespace
-
 void init_job_sheet(py::handle self) {
     py::object sheet = self.attr("work_sheet");
     const char* const headers[] = {"Opcode", "Parameter", "TestNumber", "HardBinNumber", "SortBinNumber", "Result"};
@@ -38,11 +28,11 @@ void test_table_process(py::handle self, py::handle flow_table_index, py::handle
         (void)entry;  // every instance row repeats the flow row's values
         int column = 0;
         for (const char* key : keys) sheet.attr("write")(row, column++, flow_table_info[py::str(key)]);
-        if (equal_text(flow_table_info[py::str("Opcode")], "nop")) {
+        if (equal(flow_table_info[py::str("Opcode")], py::str("nop"))) {
             sheet.attr("set_row")(row, py::none(), self.attr("format_red"));
         }
         py::object result = flow_table_info[py::str("Result")];
-        if (equal_text(result, "None") || equal_text(result, "")) {
+        if (equal(result, py::str("None")) || equal(result, py::str(""))) {
             sheet.attr("write")(row, 5, result, self.attr("format_yellow"));
         } else {
             sheet.attr("write")(row, 5, result);

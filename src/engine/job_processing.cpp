@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/engine.hpp"
+#include "engine/job_sheet.hpp"
 #include "engine/lead_operations.hpp"
 #include "host/console.hpp"
 #include "host/text.hpp"
@@ -20,16 +21,14 @@ py::object blanks_encoded(py::handle text) { return text.attr("replace")(" ", "%
 // The spec sheet's path: the name as it stands when that file exists, else
 // with its blanks encoded.
 py::object spec_path(py::handle directory, py::handle name) {
-    py::object path = os_path();
-    py::object plain = path.attr("join")(directory, add(name, py::str(".txt")));
-    if (path.attr("exists")(plain).cast<bool>()) return plain;
-    return path.attr("join")(directory, add(blanks_encoded(name), py::str(".txt")));
+    py::object plain = path_join(directory, add(name, py::str(".txt")));
+    if (os_path().attr("exists")(plain).cast<bool>()) return plain;
+    return path_join(directory, add(blanks_encoded(name), py::str(".txt")));
 }
 
 py::list sheet_paths(py::handle directory, py::handle names) {
     py::list paths;
-    py::object join = os_path().attr("join");
-    for (py::handle name : py::iter(names)) paths.append(join(directory, add(blanks_encoded(name), py::str(".txt"))));
+    for (py::handle name : py::iter(names)) paths.append(path_join(directory, add(blanks_encoded(name), py::str(".txt"))));
     return paths;
 }
 

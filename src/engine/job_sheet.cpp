@@ -8,15 +8,8 @@
 namespace tallowby::engine {
 
 py::str path_join(py::handle folder, py::handle name) {
-    if (!PyUnicode_Check(folder.ptr()) || !PyUnicode_Check(name.ptr())) {
-        PyErr_Format(PyExc_TypeError, "a sheet path is made of texts, not %.200s and %.200s",
-                     Py_TYPE(folder.ptr())->tp_name, Py_TYPE(name.ptr())->tp_name);
-        throw py::error_already_set();
-    }
-    const host::StrView f(folder), n(name);
-    if (n.size() > 0 && n[0] == '/') return py::reinterpret_borrow<py::str>(name);
-    if (f.size() == 0 || f[f.size() - 1] == '/') return concat(folder, name);
-    return concat(concat(folder, py::str("/")), name);
+    static PyObject* join = py::object(py::module_::import("os").attr("path").attr("join")).release().ptr();
+    return py::reinterpret_borrow<py::object>(join)(folder, name);
 }
 
 void write_text(py::handle sheet, py::handle row, py::handle col, py::handle text, py::handle cell_format) {

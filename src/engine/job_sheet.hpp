@@ -14,8 +14,7 @@ using host::concat;  // a + b for two texts
 // Whether `value` is the empty text.
 bool is_empty_text(py::handle value);
 
-// The folder and a name joined as the platform joins paths: a name that is
-// an absolute path stands alone; no separator is doubled.
+// The folder and a name joined by the platform's path join (os.path.join).
 py::str path_join(py::handle folder, py::handle name);
 
 // A text cell of a worksheet: the empty text leaves a blank cell (kept only
