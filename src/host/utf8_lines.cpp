@@ -1,5 +1,6 @@
 #include "host/utf8_lines.hpp"
 
+#include "host/text.hpp"
 #include "host/text_file.hpp"
 
 #include <cstring>
@@ -199,6 +200,106 @@ py::list read_utf8_lines_ignoring_errors(py::handle path) {
         text = py::reinterpret_steal<py::str>(decoded);
     }
     return split_universal_lines(text);
+}
+
+}  // namespace tallowby::host
+
+namespace tallowby::host {
+
+namespace {
+
+// The kinds of line end in the bytes: 1 CR, 2 LF, 4 CR LF. Neither encoding
+// read here has a CR or LF byte inside a character.
+int line_end_kinds(const char* data, Py_ssize_t size) {
+    int seen = 0;
+    for (Py_ssize_t i = 0; i < size; ++i) {
+        if (data[i] == '\n') {
+            seen |= 2;
+        } else if (data[i] == '\r') {
+            if (i + 1 < size && data[i + 1] == '\n') {
+                seen |= 4;
+                ++i;
+            } else {
+                seen |= 1;
+            }
+        }
+    }
+    return seen;
+}
+
+py::object newlines_of(int seen) {
+    if (seen == 0) return py::none();
+    py::list kinds;
+    if (seen & 1) kinds.append(py::str("\r"));
+    if (seen & 2) kinds.append(py::str("\n"));
+    if (seen & 4) kinds.append(py::str("\r\n"));
+    if (py::len(kinds) == 1) return kinds[0];
+    return py::tuple(kinds);
+}
+
+// Decodes strictly; null (and no error set) when the bytes are not of the
+// encoding. Errors other than a decoding error go on.
+PyObject* decode_strict(const char* data, Py_ssize_t size, const char* encoding) {
+    PyObject* text = PyUnicode_Decode(data, size, encoding, "strict");
+    if (text) return text;
+    if (!PyErr_ExceptionMatches(PyExc_UnicodeDecodeError)) throw py::error_already_set();
+    PyErr_Clear();
+    return nullptr;
+}
+
+// Whether a decoded text holds characters of the private use area, which a
+// GB18030 reading of Big5 bytes gives in place of most of their characters.
+bool has_private_use(PyObject* text) {
+    if (PyUnicode_KIND(text) == PyUnicode_1BYTE_KIND) return false;
+    const Py_ssize_t n = PyUnicode_GET_LENGTH(text);
+    const int kind = PyUnicode_KIND(text);
+    const void* data = PyUnicode_DATA(text);
+    for (Py_ssize_t i = 0; i < n; ++i) {
+        const Py_UCS4 c = PyUnicode_READ(kind, data, i);
+        if (c >= 0xE000 && c <= 0xF8FF) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+ModuleText read_module_text(py::handle path) {
+    ModuleText out;
+    py::str text;
+    {
+        py::object bytes = read_all_bytes(path);
+        const char* data = PyBytes_AS_STRING(bytes.ptr());
+        Py_ssize_t size = PyBytes_GET_SIZE(bytes.ptr());
+        out.newlines = newlines_of(line_end_kinds(data, size));
+        const bool bom = size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0;
+        PyObject* decoded = decode_strict(data, size, "utf-8");
+        if (decoded) {
+            out.encoding = bom ? "utf-8-sig" : "utf-8";
+        } else if ((decoded = decode_strict(data, size, "gb18030"))) {
+            out.encoding = "gb18030";
+            // Traditional Chinese modules (Big5, as Windows writes it) read as
+            // GB18030 too, but mostly as private-use characters.
+            if (has_private_use(decoded)) {
+                if (PyObject* big5 = decode_strict(data, size, "cp950")) {
+                    if (has_private_use(big5)) {
+                        Py_DECREF(big5);
+                    } else {
+                        Py_DECREF(decoded);
+                        decoded = big5;
+                        out.encoding = "cp950";
+                    }
+                }
+            }
+        } else {
+            decoded = PyUnicode_DecodeUTF8(data, size, "ignore");
+            if (!decoded) throw py::error_already_set();
+            out.encoding = "utf-8-lossy";
+        }
+        text = py::reinterpret_steal<py::str>(decoded);
+        if (out.encoding[0] == 'u' && bom) text = substr(text, 1, PyUnicode_GET_LENGTH(text.ptr()));
+    }
+    out.lines = split_universal_lines(text);
+    return out;
 }
 
 }  // namespace tallowby::host

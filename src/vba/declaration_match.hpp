@@ -1,25 +1,37 @@
-// The declaration pattern of the module scan, matched by hand:
-//   ^\s*(Public|Private|Global|Dim|Const)\s+(?:(Const)\s+)?(?P<names>.+?)\s+As\s+(?:New\s+)?(?P<type>\w+)
-//   (?:\s*\([^)]*\))?\s*(?:=\s*.+)?$
-// ignoring case, with the host's `re` semantics (Unicode \s and \w, "." not
-// matching "\n", "$" also before a final "\n"), including the order in which
-// the host's engine tries the alternatives, so that the groups are the ones
-// it reports.
+// The declaration reader of the module scan: one declaration statement read
+// as VBA reads it.
+//
+//   [Public|Private|Global|Dim|Const|Static] [Const] [WithEvents] item {, item}
+//   item: name[type character][(bounds)] [As [New] type [* length]] [= value]
+//
+// The statement ends at the end of the line, at a comment (') or at a ":"
+// that starts the next statement; commas inside bounds, parentheses and
+// strings do not separate items. Declare and Event statements declare no
+// variable. Keywords are matched ignoring case as the host's `re` does.
 #pragma once
+
+#include <vector>
 
 #include "host/text.hpp"
 #include "vba/word_chars.hpp"
 
 namespace tallowby::vba {
 
-struct DeclarationMatch {
-    // [start, end) of each group; const_start < 0 when the group did not take part.
-    Py_ssize_t keyword_start, keyword_end;
-    Py_ssize_t const_start = -1, const_end = -1;
-    Py_ssize_t names_start, names_end;
-    Py_ssize_t type_start, type_end;
+struct DeclaredItem {
+    Py_ssize_t name_start, name_end;  // the identifier alone
+    Py_ssize_t type_start = -1, type_end = -1;  // the type after "As"; type_start < 0 when none
+    Py_UCS4 type_character = 0;  // % & ! # @ $ ^ after the name, or 0
+    bool is_array = false;  // bounds follow the name
 };
 
-bool match_declaration(const host::StrView& line, DeclarationMatch& out);
+struct Declaration {
+    Py_ssize_t keyword_start, keyword_end;  // the first keyword
+    bool is_const = false;  // Const first or after the scope keyword
+    std::vector<DeclaredItem> items;
+};
+
+// Reads a declaration statement; false (and no items) when the text is none
+// or does not read as one.
+bool read_declaration(const host::StrView& line, Declaration& out);
 
 }  // namespace tallowby::vba

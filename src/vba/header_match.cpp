@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "vba/line_tests.hpp"
+
 namespace tallowby::vba {
 
 namespace {
@@ -30,36 +32,60 @@ bool name_after(const StrView& v, Py_ssize_t p, Py_ssize_t& start, Py_ssize_t& e
 
 }  // namespace
 
-// Giving back white space or word characters never lets a later part match
-// where it failed (each part starts with a character of another class), and
-// at most one alternative of each group can match at a place, so the greedy
-// runs are final and each optional group is decided by one try.
-bool match_header(const StrView& v, HeaderMatch& m) {
-    const Py_ssize_t p0 = space_run_end(v, 0);
-    Py_ssize_t kind_at = p0;
-    if (const Py_ssize_t n = keyword_at(v, p0, {"public", "private", "friend"})) {
-        const Py_ssize_t q = space_run_end(v, p0 + n);
-        // Function or Sub cannot start where a modifier does, so going on
-        // without the modifier would fail at p0 anyway.
-        kind_at = q;
+// The position of the ")" that closes the "(" at `open`: parentheses are
+// counted, and text inside string literals ("..." with "" for a quote) and
+// after a comment mark outside them is passed over. -1 when it is never closed.
+Py_ssize_t closing_parenthesis(const StrView& v, Py_ssize_t open) {
+    long depth = 0;
+    bool in_string = false;
+    for (Py_ssize_t i = open; i < v.size(); ++i) {
+        const Py_UCS4 c = v[i];
+        if (in_string) {
+            if (c == '"') in_string = false;  // a doubled quote closes and reopens
+            continue;
+        }
+        if (c == '"') {
+            in_string = true;
+        } else if (c == '\'') {
+            return -1;
+        } else if (c == '(') {
+            ++depth;
+        } else if (c == ')') {
+            if (--depth == 0) return i;
+        }
     }
-    const Py_ssize_t k = keyword_at(v, kind_at, {"function", "sub"});
-    if (k == 0) return false;
-    const Py_ssize_t s = kind_at + k;
-    if (!name_after(v, s, m.name_start, m.name_end)) return false;
+    return -1;
+}
+
+// A header: the optional modifier and Static, the procedure keyword (Function,
+// Sub, Property Get / Let / Set), white space and the name (a run of word
+// characters, optionally followed by a type character), then optionally the
+// parameter list in parentheses. The list ends at the ")" that closes its
+// "(" (strings and a trailing comment do not count); a list never closed ends
+// at the last ")" of the line, and without one it is absent.
+bool match_header(const StrView& v, HeaderMatch& m) {
+    Py_ssize_t keyword_end = 0;
+    if (procedure_keyword_at(v, keyword_end) < 0) return false;
+    if (!name_after(v, keyword_end, m.name_start, m.name_end)) return false;
     m.params_start = m.params_end = -1;
-    const Py_ssize_t open = space_run_end(v, m.name_end);
+    Py_ssize_t after = m.name_end;
+    if (after < v.size() && is_type_character(v[after])) ++after;
+    const Py_ssize_t open = space_run_end(v, after);
     if (open < v.size() && v[open] == '(') {
-        // .* stops before the first line feed; the group then ends at the
-        // last ")" before it.
-        Py_ssize_t stop = v.find('\n', open + 1);
-        if (stop < 0) stop = v.size();
-        for (Py_ssize_t i = stop - 1; i > open; --i) {
-            if (v[i] == ')') {
-                m.params_start = open + 1;
-                m.params_end = i;
-                break;
+        Py_ssize_t close = closing_parenthesis(v, open);
+        if (close < 0) {
+            Py_ssize_t stop = v.find('\n', open + 1);
+            if (stop < 0) stop = v.size();
+            for (Py_ssize_t i = stop - 1; i > open; --i) {
+                if (v[i] == ')') {
+                    close = i;
+                    break;
+                }
             }
+        }
+        if (close > open) {
+            m.params_start = open + 1;
+            m.params_end = close;
         }
     }
     return true;

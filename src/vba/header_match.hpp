@@ -1,6 +1,6 @@
-// The procedure header, parameter and Type / Enum header patterns of the
-// module scan, matched by hand:
-//   ^\s*(Public|Private|Friend)?\s*(Function|Sub)\s+(?P<name>\w+)\s*(\((?P<params>.*)\))?
+// The procedure header, parameter and Type / Enum header readers of the
+// module scan. A header is read as VBA writes it (see match_header); the
+// parameter pieces and the Type / Enum headers are matched by hand as
 //   ^(ByVal|ByRef)?\s*(?P<name>\w+)\s*(As\s+(?P<type>[\w\[\]]+))?
 //   ^\s*(?P<scope>Public|Private)?\s*Type\s+(?P<name>\w+)    (Enum in place of Type)
 // both ignoring case, with the host's `re` semantics (Unicode \s and \w, "."
@@ -33,6 +33,8 @@ struct DefinitionMatch {
 };
 
 bool match_header(const host::StrView& line, HeaderMatch& out);
+// The ")" closing the "(" at `open`, strings and comments passed over; -1 when none.
+Py_ssize_t closing_parenthesis(const host::StrView& line, Py_ssize_t open);
 bool match_parameter(const host::StrView& piece, ParameterMatch& out);
 // `keyword` in lower case: "type" or "enum".
 bool match_definition(const host::StrView& line, std::string_view keyword, DefinitionMatch& out);

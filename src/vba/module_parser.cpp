@@ -13,6 +13,7 @@
 #include "host/text_file.hpp"
 #include "host/utf8_lines.hpp"
 #include "vba/declaration_match.hpp"
+#include "vba/suggestions.hpp"
 #include "vba/header_match.hpp"
 #include "vba/line_tests.hpp"
 #include "vba/naming_rules.hpp"
@@ -138,6 +139,58 @@ py::str stripped(py::handle item) {
     return host::arg_str(item.attr("strip")(), "line");
 }
 
+template <typename Unit>
+bool units_continue(const Unit* d, Py_ssize_t n) {
+    while (n > 0 && host::is_space(d[n - 1])) --n;
+    if (n == 0 || d[n - 1] != '_') return false;
+    return n == 1 || host::is_space(d[n - 2]);
+}
+
+// Whether an exact str line goes on in the next one (" _" at its end).
+bool raw_line_continues(PyObject* s) {
+    const Py_ssize_t n = PyUnicode_GET_LENGTH(s);
+    switch (PyUnicode_KIND(s)) {
+        case PyUnicode_1BYTE_KIND: return units_continue(PyUnicode_1BYTE_DATA(s), n);
+        case PyUnicode_2BYTE_KIND: return units_continue(PyUnicode_2BYTE_DATA(s), n);
+        default: return units_continue(PyUnicode_4BYTE_DATA(s), n);
+    }
+}
+
+// The stripped statement that starts at lines[first]: each line that ends in
+// " _" is joined to the next with one blank, the "_" dropped. `last` is set to
+// the index of its last line.
+py::str logical_line(const py::list& lines, Py_ssize_t first, Py_ssize_t& last) {
+    py::list pieces;
+    Py_ssize_t k = first;
+    while (true) {
+        py::str piece = stripped(PyList_GET_ITEM(lines.ptr(), k));
+        const bool more = k + 1 < PyList_GET_SIZE(lines.ptr()) && continues(StrView(piece));
+        if (!more) {
+            pieces.append(piece);
+            break;
+        }
+        pieces.append(host::strip(host::substr(piece, 0, PyUnicode_GET_LENGTH(piece.ptr()) - 1)));
+        ++k;
+    }
+    last = k;
+    if (PyList_GET_SIZE(pieces.ptr()) == 1) return py::reinterpret_borrow<py::str>(PyList_GET_ITEM(pieces.ptr(), 0));
+    static const py::str* blank = new py::str(" ");
+    PyObject* joined = PyUnicode_Join(blank->ptr(), pieces.ptr());
+    if (!joined) throw py::error_already_set();
+    return py::reinterpret_steal<py::str>(joined);
+}
+
+const py::str& at_sign() {
+    static const py::str* c = new py::str("@");
+    return *c;
+}
+
+bool contains_key(const py::set& set, py::handle key) {
+    const int r = PySet_Contains(set.ptr(), key.ptr());
+    if (r < 0) throw py::error_already_set();
+    return r != 0;
+}
+
 }  // namespace
 
 py::int_ ModuleParser::line_number(Py_ssize_t n) {
@@ -204,14 +257,18 @@ void ModuleParser::parse_files(py::handle self, const py::str& directory_path) {
     for (py::handle path_h : paths) {
         py::str path = py::reinterpret_borrow<py::str>(path_h);
         try {
-            py::list lines = host::read_utf8_lines_ignoring_errors(path);
-            store(files, path, lines);
-            parse_file(path, lines);
+            host::ModuleText text = host::read_module_text(path);
+            store(files, path, text.lines);
+            store(file_encodings, path, py::str(text.encoding));
+            store(file_newlines, path, text.newlines);
+            parse_file(path, text.lines);
         } catch (...) {
             py::str message = failure_text();
             print_parts({u8("解析文件 "), path, u8(" 时出错: "), message});
         }
     }
+
+    settle_suggestions(*this);
 
     self.attr("_collect_variable_references")();
     self.attr("_check_function_parameters")();
@@ -223,26 +280,33 @@ void ModuleParser::parse_files(py::handle self, const py::str& directory_path) {
 void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
     py::object current;  // the open procedure's FunctionInfo
     bool in_function = false;
-    Target procedure;  // the key file path + ":" + its name, also its key in functions
+    Target procedure;  // its key in functions, also the key of its locals
     Target module;     // file_path in module_variables
     bool current_named = false;  // its name is not empty
+    // The procedure keys of this module so far: a procedure that appears
+    // again (in another branch of conditional compilation, or a Property
+    // Get beside its Let) is kept under its name, "@" and its first line.
+    py::set keys_seen;
 
     auto close_function = [&](Py_ssize_t end_line) {
         set_field(current, FuncField::end_line, line_number(end_line));
-        if (!procedure.key) procedure.key = key_of(file_path, field(current, FuncField::name));
         store(functions, procedure.key, current);
     };
 
-    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(lines.ptr()); ++i) {
+    const Py_ssize_t count = PyList_GET_SIZE(lines.ptr());
+    for (Py_ssize_t i = 0; i < count; ++i) {
         const Py_ssize_t line_num = i + 1;
         const py::object held = py::reinterpret_borrow<py::object>(PyList_GET_ITEM(lines.ptr(), i));
         const py::handle item = held;
         // The tests look at the stripped part of the line in place; the
         // stripped text itself is made only for the lines a reader gets.
+        // A statement continued over several lines (" _" at the ends) is
+        // read as one line, joined with single blanks, at its first line's number.
         py::str line;
         bool have_line = true;
         Py_ssize_t start = 0, end = 0;
-        if (PyUnicode_CheckExact(item.ptr())) {
+        py::handle source = item;
+        if (PyUnicode_CheckExact(item.ptr()) && !raw_line_continues(item.ptr())) {
             if (!may_open_reading(item.ptr())) continue;
             std::tie(start, end) = line_bounds(item.ptr());
             if (start == 0 && end == PyUnicode_GET_LENGTH(item.ptr())) {
@@ -251,18 +315,23 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
                 have_line = false;
             }
         } else {
-            line = stripped(item);
-            // The item's own strip() may have changed the maps.
+            Py_ssize_t last = i;
+            line = logical_line(lines, i, last);
+            i = last;
+            source = line;
+            end = PyUnicode_GET_LENGTH(line.ptr());
+            // The items' own strip() may have changed the maps.
             procedure.list = module.list = py::object();
+            if (i >= PyList_GET_SIZE(lines.ptr())) i = PyList_GET_SIZE(lines.ptr()) - 1;
         }
-        const StrView v = have_line ? StrView(line) : StrView(item, start, end);
+        const StrView v = have_line ? StrView(line) : StrView(source, start, end);
         auto part = [&]() -> LinePart {
             if (have_line) return LinePart{line, 0, PyUnicode_GET_LENGTH(line.ptr())};
-            return LinePart{item, start, end};
+            return LinePart{source, start, end};
         };
         auto text = [&]() -> const py::str& {
             if (!have_line) {
-                line = host::substr(item, start, end);
+                line = host::substr(source, start, end);
                 have_line = true;
             }
             return line;
@@ -272,7 +341,13 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
             if (in_function && current) close_function(line_num - 1);
             current = read_header(part(), file_path, line_number(line_num));
             procedure = Target();
-            current_named = truthy(field(current, FuncField::name));
+            py::handle name = field(current, FuncField::name);
+            procedure.key = key_of(file_path, name);
+            if (contains_key(keys_seen, procedure.key)) {
+                procedure.key = key_of(file_path, concat(concat(name, at_sign()), py::str(py::int_(line_num))));
+            }
+            if (PySet_Add(keys_seen.ptr(), procedure.key.ptr()) < 0) throw py::error_already_set();
+            current_named = truthy(name);
             in_function = true;
         } else if (!in_function) {
             if (is_type_header(v)) {
@@ -286,7 +361,7 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
             if (is_variable_declaration(v)) {
                 declare(part(), file_path, line_number(line_num), field(current, FuncField::name), current_named,
                         current_named ? procedure : module);
-            } else if (v.starts_with(0, "End Function") || v.starts_with(0, "End Sub")) {
+            } else if (is_procedure_end(v)) {
                 close_function(line_num);
                 in_function = false;
                 current = py::object();
@@ -294,7 +369,7 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
             }
         }
     }
-    if (in_function && current) close_function(PyList_GET_SIZE(lines.ptr()));
+    if (in_function && current) close_function(count);
 }
 
 py::object ModuleParser::parse_function_definition(const py::str& line, const py::str& file_path,
@@ -393,6 +468,17 @@ VarType variable_type_of(py::handle s, Py_ssize_t start, Py_ssize_t end) {
     for (const auto& [spelling, type] : table)
         if (host::equals(lowered, spelling.data())) return type;
     return VarType::Variant;
+}
+
+VarType type_of_character(Py_UCS4 c) {
+    switch (c) {
+        case '%': return VarType::Integer;
+        case '&': return VarType::Long;
+        case '!': return VarType::Single;
+        case '#': return VarType::Double;
+        case '$': return VarType::String;
+        default: return VarType::Variant;  // none, Currency (@), LongLong (^)
+    }
 }
 
 VarType variable_type_of(const py::str& type_str) {
@@ -496,36 +582,33 @@ void ModuleParser::declare(const LinePart& line, const py::str& file_path, const
     const Py_ssize_t at = line.start;  // where the line starts in src
     try {
         const StrView v(src, at, line.end);
-        DeclarationMatch match;
-        if (!match_declaration(v, match)) return;
-        const Py_ssize_t ks = match.keyword_start, ke = match.keyword_end;
+        Declaration declaration;
+        if (!read_declaration(v, declaration)) return;
+        const Py_ssize_t ks = declaration.keyword_start, ke = declaration.keyword_end;
 
         Scope scope = Scope::ModulePrivate;
         if (in_procedure)
             scope = Scope::Local;
         else if (ascii_word_at(v, ks, ke, "public") || ascii_word_at(v, ks, ke, "global"))
             scope = Scope::Global;
-        const VarType type = variable_type_of(src, at + match.type_start, at + match.type_end);
-        const bool is_const = match.const_start >= 0 || ascii_word_at(v, ks, ke, "const");
-        const bool is_array = v.find('(') >= 0;
+        const bool is_const = declaration.is_const;
 
-        py::handle scope_member = member(scope), type_member = member(type);
-        py::handle array_flag = is_array ? Py_True : Py_False, const_flag = is_const ? Py_True : Py_False;
+        py::handle scope_member = member(scope);
+        py::handle const_flag = is_const ? Py_True : Py_False;
         if (scope != Scope::Global && !target.key)
             target.key = in_procedure ? py::object(key_of(file_path, function_name)) : py::object(file_path);
 
-        // The names are the pieces between commas, each trimmed (empty ones too).
-        Py_ssize_t from = match.names_start;
-        while (true) {
-            Py_ssize_t comma = v.find(',', from);
-            if (comma < 0 || comma >= match.names_end) comma = match.names_end;
-            const auto [b, e] = host::strip_bounds(StrView(src, at + from, at + comma));
-            py::str name = host::substr(src, at + from + b, at + from + e);
-            const Issue verdict = verdict_of(name, scope, type, is_array, is_const);
+        for (const DeclaredItem& item : declaration.items) {
+            py::str name = host::substr(src, at + item.name_start, at + item.name_end);
+            const VarType type = item.type_start >= 0
+                                     ? variable_type_of(src, at + item.type_start, at + item.type_end)
+                                     : type_of_character(item.type_character);
+            const Issue verdict = verdict_of(name, scope, type, item.is_array, is_const);
             py::handle correct = verdict.issue ? verdict.suggestion : Py_None;
             py::handle issue = verdict.issue ? verdict.issue : Py_None;
             py::object record = new_record(RecordKind::Variable,
-                                           {name, name, scope_member, type_member, array_flag, file_path, line_num,
+                                           {name, name, scope_member, member(type),
+                                            item.is_array ? Py_True : Py_False, file_path, line_num,
                                             function_name, const_flag, correct, issue});
             if (scope == Scope::Global) {
                 if (PyList_Append(global_variables.ptr(), record.ptr()) < 0) throw py::error_already_set();
@@ -534,8 +617,6 @@ void ModuleParser::declare(const LinePart& line, const py::str& file_path, const
                                                            target.key);
                 if (PyList_Append(target.list.ptr(), record.ptr()) < 0) throw py::error_already_set();
             }
-            if (comma >= match.names_end) break;
-            from = comma + 1;
         }
     } catch (...) {
         // Printing runs host code, which may change the maps: look the list up again.

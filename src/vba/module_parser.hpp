@@ -20,6 +20,11 @@ public:
 
     // file path -> the file's lines as read
     py::dict files;
+    // file path -> how its bytes were decoded ("utf-8", "utf-8-sig",
+    // "gb18030", "cp950", "utf-8-lossy"), and the line ends it had (None, "\n",
+    // "\r\n", "\r" or a tuple of those), for writing it back as it was
+    py::dict file_encodings;
+    py::dict file_newlines;
     // VariableInfo records of scope GLOBAL
     py::list global_variables;
     // file path -> list of module-private VariableInfo
@@ -103,6 +108,8 @@ py::handle parse_variable_type(const py::str& type_str);
 VarType variable_type_of(const py::str& type_str);
 // The same for the text s[start:end] of a str.
 VarType variable_type_of(py::handle s, Py_ssize_t start, Py_ssize_t end);
+// The type a type character after a name gives (0: none, Variant).
+VarType type_of_character(Py_UCS4 c);
 
 // The passes that run once after all modules are scanned. Set by the code
 // that implements them; an empty entry does nothing.

@@ -5,7 +5,9 @@
 #include "host/args.hpp"
 #include "host/text.hpp"
 #include "vba/naming_rules.hpp"
+#include "vba/identifiers.hpp"
 #include "vba/records.hpp"
+#include "vba/suggestions.hpp"
 
 namespace tallowby::vba {
 
@@ -57,6 +59,7 @@ void check_function_parameters(ModuleParser& parser) {
     static const py::str* colon = new py::str(host::from_utf8("': "));
     static const py::str* hint_open = new py::str(host::from_utf8(" (建议改为: '"));
     static const py::str* hint_close = new py::str(host::from_utf8("')"));
+    static const py::str* no_name = new py::str(host::from_utf8("（无法自动生成合法的VBA名称，请手动命名）"));
 
     for (auto item : parser.functions) {
         py::handle info = item.second;
@@ -71,11 +74,19 @@ void check_function_parameters(ModuleParser& parser) {
             py::str byval_byref = host::arg_str(mode, "byval_byref");
             NameVerdict verdict = parameter_verdict(param_name, byval_byref, func_type_of(func_type));
             if (verdict.issue.is_none() || !truthy(verdict.issue)) continue;
+            // A suggestion in other letter case renames nothing.
+            if (differs_only_in_case(param_name, verdict.name)) continue;
 
             py::object text = concat(concat(concat(*open, param_name), *colon), verdict.issue);
             const int same = PyObject_RichCompareBool(verdict.name.ptr(), param_name.ptr(), Py_EQ);
             if (same < 0) throw py::error_already_set();
-            if (!same) text = concat(concat(concat(text, *hint_open), verdict.name), *hint_close);
+            if (!same) {
+                if (is_vba_identifier(verdict.name)) {
+                    text = concat(concat(concat(text, *hint_open), verdict.name), *hint_close);
+                } else {
+                    text = concat(text, *no_name);
+                }
+            }
 
             py::object issues = attr_of(info, RecordKind::Function, FuncField::issues, "issues");
             if (PyList_CheckExact(issues.ptr())) {

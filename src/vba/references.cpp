@@ -20,6 +20,7 @@
 #include "host/gc_pause.hpp"
 #include "host/regex.hpp"
 #include "host/text.hpp"
+#include "vba/header_match.hpp"
 #include "vba/line_tests.hpp"
 #include "vba/records.hpp"
 
@@ -382,40 +383,16 @@ bool ascii_identifier(std::string_view s) {
     return true;
 }
 
-constexpr std::string_view kProcedureKeywords[] = {"function", "sub"};
-constexpr std::string_view kProcedureModifiers[] = {"public", "private", "friend"};
 constexpr std::string_view kDefinitionKeywords[] = {"type", "enum"};
 constexpr std::string_view kDefinitionModifiers[] = {"public", "private"};
 
-// ^\s*(Public|Private|Friend)?\s*(Function|Sub)\s+(?P<name>\w+), ignoring
-// case: the name's bounds when the line matches.
+// The procedure name of a header line, as the scan reads it.
 bool header_name(const StrView& v, Py_ssize_t& begin, Py_ssize_t& end) {
-    auto skip_space = [&](Py_ssize_t p) {
-        while (p < v.size() && host::is_space(v[p])) ++p;
-        return p;
-    };
-    auto keyword_name = [&](Py_ssize_t p) {
-        for (std::string_view kw : kProcedureKeywords) {
-            if (!v.starts_with_ignorecase(p, kw)) continue;
-            Py_ssize_t q = p + static_cast<Py_ssize_t>(kw.size());
-            if (q >= v.size() || !host::is_space(v[q])) return false;
-            q = skip_space(q);
-            if (q >= v.size() || !host::is_word(v[q])) return false;
-            begin = q;
-            while (q < v.size() && host::is_word(v[q])) ++q;
-            end = q;
-            return true;
-        }
-        return false;
-    };
-    const Py_ssize_t p = skip_space(0);
-    for (std::string_view modifier : kProcedureModifiers) {
-        if (v.starts_with_ignorecase(p, modifier)) {
-            if (keyword_name(skip_space(p + static_cast<Py_ssize_t>(modifier.size())))) return true;
-            break;  // the modifiers differ within their first letters
-        }
-    }
-    return keyword_name(p);
+    HeaderMatch m;
+    if (!match_header(v, m)) return false;
+    begin = m.name_start;
+    end = m.name_end;
+    return true;
 }
 
 // The words that are references during one pass: keys of all_variables that
@@ -721,10 +698,12 @@ private:
 struct LineStart {
     explicit LineStart(const StrView& v)
         : first(v.size() > 0 ? v[0] : 0), any(v.kind() != PyUnicode_1BYTE_KIND), lower(first | 0x20) {}
-    // Public, Private, Friend, Function, Sub
+    // Public, Private, Friend, Static, Function, Sub, Property
     bool may_open_procedure() const { return any || lower == 'p' || lower == 'f' || lower == 's'; }
-    // Public, Private, Global, Dim, Const
-    bool may_declare() const { return any || lower == 'p' || lower == 'g' || lower == 'd' || lower == 'c'; }
+    // Public, Private, Global, Dim, Const, Static
+    bool may_declare() const {
+        return any || lower == 'p' || lower == 'g' || lower == 'd' || lower == 'c' || lower == 's';
+    }
     // Public, Private, Type, Enum
     bool may_open_definition() const { return any || lower == 'p' || lower == 't' || lower == 'e'; }
 
@@ -744,6 +723,7 @@ public:
     // its lines are counted in the same scan (every line is then an exact str).
     void file(const py::str& file_path, const py::list& lines, TypeCounter* types = nullptr) {
         py::object current = py::none();
+        bool skip_continued = false;
         for (Py_ssize_t i = 0; i < PyList_GET_SIZE(lines.ptr()); ++i) {
             py::object raw = py::reinterpret_borrow<py::object>(PyList_GET_ITEM(lines.ptr(), i));
             // The line tests look at the stripped part of an exact str in
@@ -781,7 +761,14 @@ public:
                 }
                 counter->end_line(StrView(raw), file_path);
             };
+            // The lines that go on a header or a declaration are passed over with it.
+            if (skip_continued) {
+                skip_continued = continues(v);
+                types_only();
+                continue;
+            }
             if (start.may_open_procedure() && is_function_definition(v)) {
+                skip_continued = continues(v);
                 Py_ssize_t begin = 0, end = 0;
                 if (header_name(v, begin, end)) {
                     current = stripped ? host::substr(stripped, begin, end)
@@ -790,13 +777,14 @@ public:
                 types_only();
                 continue;
             }
-            if (start.first == 'E' && (v.starts_with(0, "End Function") || v.starts_with(0, "End Sub"))) {
+            if (start.first == 'E' && is_procedure_end(v)) {
                 current = py::none();
                 types_only();
                 continue;
             }
             if ((start.may_declare() && is_variable_declaration(v)) ||
                 (start.first == 'T' && v.starts_with(0, "Type ")) || (start.first == 'E' && v.starts_with(0, "Enum "))) {
+                skip_continued = continues(v);
                 types_only();
                 continue;
             }

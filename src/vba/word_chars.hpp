@@ -14,6 +14,11 @@ inline bool word_char(Py_UCS4 c) {
     return host::is_word(c);
 }
 
+// The type characters that may follow a name: % & ! # @ $ ^
+inline bool is_type_character(Py_UCS4 c) {
+    return c == '%' || c == '&' || c == '!' || c == '#' || c == '@' || c == '$' || c == '^';
+}
+
 inline Py_ssize_t len(std::string_view s) { return static_cast<Py_ssize_t>(s.size()); }
 
 // The end of the run of white space / word characters from p.

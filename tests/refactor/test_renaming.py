@@ -211,7 +211,7 @@ def test_errors_that_end_applying(vba_folder, capsys, record, error):
     ("FunctionF", False, False),
     ("Sub  S", True, False),
     ("Friend Sub S", True, False),
-    ("Public Property Get P()", False, True),
+    ("Public Property Get P()", True, True),
     ("Global Const X = 1", False, True),
     ("dim x", False, True),
     ("Dimension x", False, False),

@@ -1,9 +1,12 @@
-"""Module files are read exactly as open(path, encoding="utf-8", errors="ignore").readlines()."""
+"""Module files are decoded as UTF-8 when valid (a BOM dropped), else as GB18030 when that decodes them strictly,
+else as UTF-8 with undecodable bytes dropped; the text is split with universal newlines as the host's text I/O
+splits it. The parser remembers each module's encoding and line ends."""
 import contextlib
 import gc
 import io
 import os
 import random
+import re
 import sys
 import warnings
 
@@ -12,9 +15,43 @@ import pytest
 from tallowby.quillon.quillon import VBAParser
 
 
+BOM = b"\xef\xbb\xbf"
+PRIVATE_USE = re.compile("[\ue000-\uf8ff]")
+
+
+def decoded(data):
+    """(text, encoding) as the parser decodes a module's bytes."""
+    try:
+        return data.decode("utf-8").removeprefix("\ufeff") if data.startswith(BOM) else data.decode("utf-8"), \
+            ("utf-8-sig" if data.startswith(BOM) else "utf-8")
+    except UnicodeDecodeError:
+        pass
+    try:
+        text = data.decode("gb18030")
+        if PRIVATE_USE.search(text):
+            try:
+                big5 = data.decode("cp950")
+                if not PRIVATE_USE.search(big5):
+                    return big5, "cp950"
+            except UnicodeDecodeError:
+                pass
+        return text, "gb18030"
+    except UnicodeDecodeError:
+        text = data.decode("utf-8", errors="ignore")
+        return (text[1:] if data.startswith(BOM) else text), "utf-8-lossy"
+
+
+def newlines(data):
+    """The line ends of the bytes, as a text file's `newlines` reports them."""
+    with io.TextIOWrapper(io.BytesIO(data), encoding="latin-1") as f:
+        f.read()
+        return f.newlines
+
+
 def host_lines(path):
-    with open(path, encoding="utf-8", errors="ignore") as f:
-        return f.readlines()
+    with open(path, "rb") as f:
+        text, _ = decoded(f.read())
+    return io.StringIO(text, newline=None).readlines()
 
 
 def parse(folder):
@@ -50,7 +87,8 @@ CASES = {
     "CR <bad byte> LF is one line end": b"a\r\xff\nb",
     "CR CR LF, LF, CR": b"\r\r\n\n\rx\r",
     "CR LF split by several bad bytes": b"a\r\x80\xbf\xfe\nb\r\n",
-    "BOM kept": b"\xef\xbb\xbfDim a\r\nDim b\r\n",
+    "BOM dropped": b"\xef\xbb\xbfDim a\r\nDim b\r\n",
+    "BOM dropped before bad bytes": b"\xef\xbb\xbfDim a\xff\r\n",
     "BOM alone": b"\xef\xbb\xbf",
     "characters that do not end a line": "a\u2028b\u2029c\x85d\x0be\x0cf\x1cg\x1dh\x1ei\n".encode(),
     "ASCII lines among non-ASCII": "abc\n\u00e9t\u00e9\nDim x\r\n\u4e2d\u6587\r\nz\r\U0001F600\nend".encode(),
@@ -64,6 +102,9 @@ CASES = {
     "surrogates and overlong forms": b"\xed\xa0\x80a\xed\xbf\xbfb\xc0\xafc\xe0\x80\xafd\xf0\x80\x80\xafe\xf4\x90\x80\x80f\n",
     "bad bytes inside sequences": b"\xe2\x28\xa1\n\xf0\x9f\x41\x98\n\xc3\x0a\xa9",
     "legacy code page": "Dim s As String ' \u4e2d\u6587\r\nx = \"\u00e9\"\r\n".encode("gbk") + "\u00e9".encode("cp1252"),
+    "GBK module": "Sub \u6d4b\u8bd5()\r\nDim \u8ba1\u6570 As Long\r\nEnd Sub\r\n".encode("gbk"),
+    "GB18030 four-byte characters": "\u20ac\U0001F600 x\n".encode("gb18030"),
+    "Big5 module": "Sub \u5217\u5370\u6703\u54e1\u540d\u518a()\r\n' \u8a3b\u89e3\r\nEnd Sub\r\n".encode("cp950"),
 }
 
 
@@ -73,6 +114,8 @@ def test_reads_as_host(tmp_path, data):
     path.write_bytes(data)
     parser, _ = parse(tmp_path)
     assert_read_as_host(parser, [str(path)])
+    assert parser.file_encodings == {str(path): decoded(data)[1]}
+    assert parser.file_newlines == {str(path): newlines(data)}
 
 
 PIECES = [

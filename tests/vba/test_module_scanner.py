@@ -9,6 +9,7 @@ import pytest
 
 from tallowby.quillon.quillon import VariableScope as S
 from tallowby.quillon.quillon import VBAParser
+from tallowby.quillon.quillon import VariableType as T
 
 
 def run(parser, directory):
@@ -91,12 +92,15 @@ def test_fixture_program(program):
         "找到 4 个 .bas 文件",
         f"解析文件 {broken} 时出错: [Errno 2] No such file or directory: '{broken}'",
         "正在收集变量引用信息...",
-        "收集到 0 个变量的引用信息",
-        "解析完成：1 个全局变量，5 个函数",
+        "收集到 1 个变量的引用信息",
+        "解析完成：2 个全局变量，5 个函数",
     ]
     assert list(p.files) == [x for x in order if x != broken]
     assert p.files[a] == MODULE_A.splitlines(keepends=True)
-    assert p.files[b] == ["\ufeffPublic x As Long\n", "Dim y As Double\n", "Function F_DSP()\n", "End Function\n"]
+    # the BOM is dropped: the first line declares x
+    assert p.files[b] == ["Public x As Long\n", "Dim y As Double\n", "Function F_DSP()\n", "End Function\n"]
+    assert p.file_encodings == {a: "utf-8", b: "utf-8-sig", c: "utf-8-lossy"}
+    assert p.file_newlines == {a: "\n", b: "\r\n", c: ("\r", "\n")}
     assert p.files[c] == ["Dim a As Long\n", "Sub T()\n", "Dim z As Long\n", "End Sub"]
 
     spans = {k: (f.name, f.start_line, f.end_line) for k, f in p.functions.items()}
@@ -107,7 +111,7 @@ def test_fixture_program(program):
         f"{b}:F_DSP": ("F_DSP", 3, 4),
         f"{c}:T": ("T", 2, 4),
     }
-    assert [v.name for v in p.global_variables] == ["g_Count_lng"]
+    assert [v.name for v in p.global_variables] == ["g_Count_lng", "x"]
     assert {k: [v.name for v in vs] for k, vs in p.module_variables.items()} == {
         a: ["m_Name_str"], b: ["y"], c: ["a"]}
     locals_ = {k: [(v.name, v.scope, v.function_name) for v in vs] for k, vs in p.local_variables.items()}
@@ -122,7 +126,7 @@ def test_fixture_program(program):
 
     # a second run adds to the first; equal keys are replaced
     run(p, top)
-    assert len(p.global_variables) == 2 and len(p.functions) == 5
+    assert len(p.global_variables) == 4 and len(p.functions) == 5
 
 
 def scan(lines):
@@ -136,22 +140,39 @@ SCANS = [
     (["Sub A()", "End Sub", "' note", "Sub B()", "End Sub ' done"], [("A", 1, 2), ("B", 4, 5)], [], {}),
     (["Sub A()", "Sub B()", "Dim x As Long"], [("A", 1, 1), ("B", 2, 3)], [], {"B": ["x"]}),
     (["End Sub", "Dim x As Long"], [], ["x"], {}),
-    (["Sub A()", "Static s As Long", "ReDim r(3) As Long", "Const K As Long = 1", "End Sub"], [("A", 1, 5)], [], {"A": ["K"]}),
-    (["Public Static Function F() As Long", "Private Declare Function G Lib \"x\" () As Long",
-      "Public Property Get Size() As Long"], [],
-     ['Declare Function G Lib "x" ()', "Static Function F()", "Property Get Size()"], {}),
-    (["Sub A()", "End Sub", "Property Get P() As Long", "Dim d As Long", "End Property"], [("A", 1, 2)], ["d"], {}),
+    (["Sub A()", "Static s As Long", "ReDim r(3) As Long", "Const K As Long = 1", "End Sub"], [("A", 1, 5)], [],
+     {"A": ["s", "K"]}),
+    (["Public Static Function F() As Long", "End Function", "Private Declare Function G Lib \"x\" () As Long",
+      "Public Property Get Size() As Long"], [("F", 1, 2), ("Size", 4, 4)], [], {}),
+    (["Sub A()", "End Sub", "Property Get P() As Long", "Dim d As Long", "End Property", "Dim m As Long"],
+     [("A", 1, 2), ("P", 3, 5)], ["m"], {"P": ["d"]}),
+    (["Private Function Join_VBT(ByVal a As Long, _", "    ByVal b As Long) As Long", "Dim t As Long, _",
+      "  u As String", "End Function"], [("Join_VBT", 1, 5)], [], {"Join_VBT": ["t", "u"]}),
     (["private sub low()", "dim q As Long", "end sub", "End Sub"], [("low", 1, 4)], [], {"low": ["q"]}),
     (["PrivateSub Tight()", "End Sub"], [("Tight", 1, 2)], [], {}),
     (["Sub (x)", "Dim u As Long", "End Sub"], [("unknown", 1, 3)], [], {"unknown": ["u"]}),
-    (["Dim a As Long, _", "    b As Long"], [], [], {}),
+    (["Dim a As Long, _", "    b As Long"], [], ["a", "b"], {}),
+    # a continued line is one statement: its later lines are not read on their own
+    (["x = 1 + _", "Dim_y", "MsgBox \"a\" & _", "  \"Dim z As Long\"", "Dim w _", "As Long"], [], ["w"], {}),
     (["\u3000\u3000Dim w As Long\u3000", "\t Sub Ind()\u00a0", "End Sub"], [("Ind", 2, 3)], ["w"], {}),
     (["\ufeffDim bom As Long", "\ufeffSub X()"], [], [], {}),
-    (["Sub A()", "End Sub", "Sub A()", "Dim v As Long"], [("A", 3, 4)], [], {"A": ["v"]}),
     # keywords spelled with the long s and the dotless i, after any white space
     (["\u3000ſub Long_s()", "\tDım a As Long", "End Sub", " ſub", "Dım q As Long"], [("Long_s", 1, 3)], ["q"],
      {"Long_s": ["a"]}),
 ]
+
+
+def test_a_procedure_that_appears_twice_keeps_both_records():
+    p = scan(["#If Win64 Then", "Private Function Peek(ByVal a As LongPtr) As Long", "Dim v As LongPtr",
+              "End Function", "#Else", "Private Function Peek(ByVal a As Long) As Long", "Dim v As Long",
+              "End Function", "#End If", "Property Get Size() As Long", "End Property",
+              "Property Let Size(ByVal n As Long)", "Dim old As Long", "End Property"])
+    assert {k: (f.name, f.start_line, f.end_line) for k, f in p.functions.items()} == {
+        "m.bas:Peek": ("Peek", 2, 4), "m.bas:Peek@6": ("Peek", 6, 8),
+        "m.bas:Size": ("Size", 10, 11), "m.bas:Size@12": ("Size", 12, 14)}
+    assert {k: [(v.name, v.var_type, v.function_name) for v in vs] for k, vs in p.local_variables.items()} == {
+        "m.bas:Peek": [("v", T.VARIANT, "Peek")], "m.bas:Peek@6": [("v", T.LONG, "Peek")],
+        "m.bas:Size@12": [("old", T.LONG, "Size")]}
 
 
 @pytest.mark.parametrize("lines, functions, module_names, local_names", SCANS)
@@ -202,13 +223,14 @@ def test_variable_references_lookups_do_not_grow():
 
 # -- the line tests give what the host's re gives --------------------------------------------
 
-FUNC_PATTERNS = [r"^\s*(Public|Private|Friend)?\s*Function\s+", r"^\s*(Public|Private|Friend)?\s*Sub\s+"]
-DECL_PATTERN = r"^\s*(Public|Private|Global|Dim|Const)\s+"
+FUNC_PATTERNS = [r"^\s*(Public|Private|Friend)?\s*(Static\s+)?(Function|Sub|Property\s+(Get|Let|Set))\s+"]
+DECL_PATTERN = r"^\s*(Public|Private|Global|Dim|Const|Static)\s+"
 TYPE_SCOPED, ENUM_SCOPED = r"^\s*(Public|Private)\s+Type\s+", r"^\s*(Public|Private)\s+Enum\s+"
 TYPE_READER = r"^\s*(?P<scope>Public|Private)?\s*Type\s+(?P<name>\w+)"
 ENUM_READER = r"^\s*(?P<scope>Public|Private)?\s*Enum\s+(?P<name>\w+)"
 
 WORDS = ["Public", "PRIVATE", "friend", "Global", "dim", "Const", "Function", "sub", "SUB", "Type", "Enum",
+         "Static", "STATİC", "Property", "property", "Get", "let", "SET", "Put",
          "Publ\u0130c", "Pr\u0131vate", "Fr\u0130end", "Funct\u0131on", "\u017fub", "Con\u017ft", "D\u0130m",
          "Globa", "Dimm", "Subs", "TYPE", "enum", "x", "\u00e9t\u00e9", "\u212a", "a'b", "(", ")", ","]
 SPACES = [" ", "\t", "\u00a0", "\u3000", "\x1c", "\x1f", "\x0b", "\ufeff", "\u200b", "", "'", "_"]

@@ -27,9 +27,14 @@ V = FunctionType
     (V.DSP, [("count", "Long", "")], ["参数 'count': DSP/非VBT函数参数 'count' 必须指定ByVal或ByRef"]),
     (V.VBT, [("in_count", "Long", "ByVal")],
      ["参数 'in_count': VBT函数参数 'in_count' 不应有前缀，应为PascalCase格式：'Count' (建议改为: 'Count')"]),
+    # a suggestion that differs from the name only in letter case renames nothing: no text
     (V.OTHER, [("out_result", "Long", "ByRef"), ("in_Ok", "Long", "ByVal"), ("x", "Variant", "byval")],
-     ["参数 'out_result': DSP/非VBT函数参数 'out_result' 的基础名称应为PascalCase格式：'out_Result' (建议改为: 'out_Result')",
-      "参数 'x': DSP/非VBT函数参数 'x' 应有in_/out_/inout_前缀，建议：'in_X' (建议改为: 'in_X')"]),
+     ["参数 'x': DSP/非VBT函数参数 'x' 应有in_/out_/inout_前缀，建议：'in_X' (建议改为: 'in_X')"]),
+    (V.OTHER, [("inout_buf_data", "Long", "ByRef")],
+     ["参数 'inout_buf_data': DSP/非VBT函数参数 'inout_buf_data' 的基础名称应为PascalCase格式：'inout_BufData' (建议改为: 'inout_BufData')"]),
+    # a suggestion that is no VBA identifier is not offered
+    (V.VBT, [("in_", "Long", "ByVal")],
+     ["参数 'in_': VBT函数参数 'in_' 不应有前缀，应为PascalCase格式：''（无法自动生成合法的VBA名称，请手动命名）"]),
     (V.DSP, [("in_", "Long", "ByVal")],  # the suggestion equals the name: no suffix
      ["参数 'in_': DSP/非VBT函数参数 'in_' 的基础名称应为PascalCase格式：'in_'"]),
     ("VBT", [("count", "Long", "")], []),  # not a FunctionType member: no rule applies

@@ -18,10 +18,11 @@ VBA_KEYWORDS = {
     "Let", "Set", "Public", "Private", "Friend", "Global", "Dim", "Const", "As", "ByVal", "ByRef",
     "Optional", "ParamArray", "Type", "Enum", "Nothing", "True", "False", "Me",
 }
-FUNC_DEF = [re.compile(r"^\s*(Public|Private|Friend)?\s*Function\s+", re.I),
-            re.compile(r"^\s*(Public|Private|Friend)?\s*Sub\s+", re.I)]
-DECL = re.compile(r"^\s*(Public|Private|Global|Dim|Const)\s+", re.I)
-HEADER_NAME = re.compile(r"^\s*(Public|Private|Friend)?\s*(Function|Sub)\s+(?P<name>\w+)", re.I)
+FUNC_DEF = [re.compile(r"^\s*(Public|Private|Friend)?\s*(Static\s+)?(Function|Sub|Property\s+(Get|Let|Set))\s+", re.I)]
+DECL = re.compile(r"^\s*(Public|Private|Global|Dim|Const|Static)\s+", re.I)
+HEADER_NAME = re.compile(r"^\s*(Public|Private|Friend)?\s*(Static\s+)?(Function|Sub|Property\s+(Get|Let|Set))\s+"
+                         r"(?P<name>\w+)", re.I)
+CONTINUED = re.compile(r"(^|\s)_$")
 WORD = re.compile(r"\b([a-zA-Z_][a-zA-Z0-9_]*)\b")
 TYPE_HEADER = re.compile(r"^\s*(Public|Private)?\s*(Type|Enum)\s+", re.I)
 
@@ -49,17 +50,23 @@ def slow_variable_references(parser, found=None):
     refs = {}
     for file_path, lines in parser.files.items():
         current = None
+        skip = False  # the line goes on a header or declaration
         for num, line in enumerate(lines, 1):
             stripped = line.strip()
+            if skip:
+                skip = bool(CONTINUED.search(stripped))
+                continue
             if is_function_definition(stripped):
+                skip = bool(CONTINUED.search(stripped))
                 m = HEADER_NAME.match(stripped)
                 if m:
                     current = m.group("name")
                 continue
-            if stripped.startswith("End Function") or stripped.startswith("End Sub"):
+            if stripped.startswith(("End Function", "End Sub", "End Property")):
                 current = None
                 continue
             if is_variable_declaration(stripped) or stripped.startswith("Type ") or stripped.startswith("Enum "):
+                skip = bool(CONTINUED.search(stripped))
                 continue
             function_names = set()
             for f in parser.functions.values():
@@ -202,10 +209,12 @@ GLUE = ["cnté", "écnt", "2cnt", "cnt2", "cnt_ü", "ıcnt", "İ", "ſ", "\u212a
 SPACES = [" ", "  ", "\t", "\u00a0", "\u3000", ""]
 HEADERS = ["Sub {n}()", "Public Function {n}(ByVal a As Long) As Long", "private sub {n}", "Friend Function {n}",
            "PrivateSub {n}", "ſub {n}(x As Point)", "Sub\u3000{n}", "\u00a0Function {n}", "Sub (x)",
-           "Sub  {n} ' c", "Public ſub {n}", "Publİc Function {n}", "Function\t{n}é()"]
-ENDS = ["End Sub", "End Function", "end sub", "End Sub ' done", "End Functionx", "  End Sub"]
+           "Sub  {n} ' c", "Public ſub {n}", "Publİc Function {n}", "Function\t{n}é()", "Property Get {n}() As Long",
+           "Private Static Sub {n}(a, _", "Public Property Let {n}(v)", "Function {n}( _"]
+ENDS = ["End Sub", "End Function", "end sub", "End Sub ' done", "End Functionx", "  End Sub", "End Property"]
 DECLS = ["Dim {n} As Long", "Public {n} As String", "Private {n}, {m} As Double", "Const {n} As Long = 1",
-         "Global {n} As Variant", "dim {n} As Point", "Dim {n}() As Colors"]
+         "Global {n} As Variant", "dim {n} As Point", "Dim {n}() As Colors", "Static {n} As Long",
+         "Dim {n} As Long, _", "Dim {n}$, {m}(1 To 3) As Long ' {m}"]
 DEFS = ["Type {t}", "Public Type {t}", "private enum {t}", "Enum {t}", "Type\u3000{t}", "TYPE {t}", "Typeİ {t}",
         "PublicType {t}", "End Type", "End Enum", "TypeName = {t}", "Public  Enum {t}", "Enum"]
 TYPE_NAMES = ["Point", "Colors", "Mixed", "type_Rec", "Ünï", "Point"]

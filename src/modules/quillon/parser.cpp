@@ -39,6 +39,8 @@ void register_parser(py::module_& m) {
     }));
 
     cls.def_property_readonly("files", [](ModuleParser& p) { return p.files; });
+    cls.def_property_readonly("file_encodings", [](ModuleParser& p) { return p.file_encodings; });
+    cls.def_property_readonly("file_newlines", [](ModuleParser& p) { return p.file_newlines; });
     cls.def_property_readonly("global_variables", [](ModuleParser& p) { return p.global_variables; });
     cls.def_property_readonly("module_variables", [](ModuleParser& p) { return p.module_variables; });
     cls.def_property_readonly("local_variables", [](ModuleParser& p) { return p.local_variables; });
