@@ -153,7 +153,7 @@ def main(folder):
     for f in parser.functions.values():
         if f.name == "unknown" or "\ufffd" in f.name:
             fault("procedure name unread", (f.file_path, f.start_line, f.name))
-    for path, encoding in parser.file_encodings.items():
+    for path, encoding in getattr(parser, "file_encodings", {}).items():
         if encoding == "utf-8-lossy":
             fault("module decoded with bytes dropped", path)
 
@@ -179,7 +179,7 @@ def main(folder):
     parameter_rows = sum(1 for f in parser.functions.values() for t in f.issues if "建议改为:" in t)
 
     print(f"folder: {folder}")
-    print(f"modules: {len(parser.files)} ({', '.join(f'{e} {n}' for e, n in count(parser.file_encodings).items())})")
+    print(f"modules: {len(parser.files)} ({', '.join(f'{e} {n}' for e, n in count(getattr(parser, 'file_encodings', {})).items())})")
     print(f"procedures: {len(parser.functions)} (independent header count {headers})")
     print(f"declarations read: {len(variables)} (independent count {len(declared)}); "
           f"Type/Enum definitions: {len(definitions)}")
