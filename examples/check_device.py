@@ -95,8 +95,8 @@ def main(argv):
     print("check workbook:  ", result.check_workbook)
     if not args.no_vbt:
         print("dry-run workbook:", result.dry_run_workbook)
-    print("engine log:      ", log_path, f"({len(result.log)} lines, "
-          + ", ".join(f"{n} {kind.lower()}" for kind, n in kinds.items()) + ")")
+    print("engine log:      ", log_path, f"({len(result.log)} lines; "
+          + ", ".join(f"{kind.lower()}: {n}" for kind, n in kinds.items()) + ")")
     expected = 1 if args.no_vbt else 2
     failed = "An exception occurred!Please check!!!" in result.log
     if failed:
