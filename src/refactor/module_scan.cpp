@@ -342,7 +342,7 @@ private:
     void open_procedure(int first_line) {
         if (open_ >= 0 && !open_has_body_) return;  // another header of the same procedure (#If ... #Else)
         if (open_ >= 0) m_.procedures[open_].last_line = first_line - 1;
-        m_.procedures.push_back({first_line, first_line});
+        m_.procedures.push_back({first_line, first_line, -1});
         open_ = static_cast<int>(m_.procedures.size()) - 1;
         open_has_body_ = false;
     }
@@ -387,7 +387,9 @@ private:
                               (is_word_tok(k + 1, "get") || is_word_tok(k + 1, "let") || is_word_tok(k + 1, "set"));
         if (is_word_tok(k, "function") || is_word_tok(k, "sub") || property) {
             open_procedure(logical_first_);
-            header(k + (property ? 2 : 1), !mods.is_private, last_line, ids);
+            const size_t name = k + (property ? 2 : 1);
+            header(name, !mods.is_private, last_line, ids);
+            if (m_.procedures[open_].name < 0 && name < stmt_.size()) m_.procedures[open_].name = ids[name];
             return;
         }
         if (at_module_level && (is_word_tok(k, "declare") || is_word_tok(k, "event"))) {

@@ -40,6 +40,7 @@ struct Ident {
 
 struct ProcedureSpan {
     int first_line, last_line;  // header to End line, inclusive
+    int name = -1;              // the ident of its name in the header
 };
 
 struct CommentSpan {

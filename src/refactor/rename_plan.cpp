@@ -465,8 +465,12 @@ private:
     py::object collision(const Change& c, const FinalIndex& index) const {
         if (c.new_lower == c.old_lower) return py::object();
         if (c.unit >= 0) {
+            const ModuleScan& scan = modules_[c.module].scan;
             for (int i : others_named(c, index, c.module))
-                if (modules_[c.module].scan.idents[i].unit == c.unit) return collision_with(c, c.module, i);
+                if (scan.idents[i].unit == c.unit) return collision_with(c, c.module, i);
+            // A local may not take the name of the procedure that holds it.
+            const int name = scan.procedures[c.unit].name;
+            if (name >= 0 && scan.idents[name].lower == c.new_lower) return collision_with(c, c.module, name);
             return py::object();
         }
         if (module_names_.count(c.new_lower))

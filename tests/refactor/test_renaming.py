@@ -220,6 +220,7 @@ PROGRAM = {
     (("l", "a.bas", 40, "i", "j"), "行号不在文件之内"),
     (("l", "a.bas", 4, "i", "n"), "新名称 'n' 与 {a} 第 4 行的 'n' 冲突"),     # another local
     (("l", "a.bas", 4, "i", "TOTAL"), "新名称 'TOTAL' 与 {a} 第 5 行的 'total' 冲突"),  # a global used there
+    (("l", "a.bas", 4, "i", "run"), "新名称 'run' 与 {a} 第 3 行的 'Run' 冲突"),  # the procedure holding it
     (("m", "a.bas", 2, "count", "Count2"), "新名称 'Count2' 与 {a} 第 7 行的 'count2' 冲突"),  # a procedure
     (("g", "a.bas", 1, "total", "used"), "新名称 'used' 与 {b} 第 2 行的 'used' 冲突"),  # a local where it is used
     (("g", "a.bas", 1, "total", "helper"), "新名称 'helper' 与 {b} 第 3 行的 'helper' 冲突"),  # an undeclared name
