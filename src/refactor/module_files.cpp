@@ -229,8 +229,11 @@ py::str write_temporary(const ModuleOnDisk& m, const py::bytes& data) {
     return temporary;
 }
 
-void replace_module(const ModuleOnDisk& m, const py::str& temporary) {
+void replace_module(const ModuleOnDisk& m, const py::str& temporary, const py::bytes& expected) {
     py::module_ os = os_module();
+    py::bytes now;
+    with_file(py::module_::import("io").attr("open")(m.real_path, "rb"), [&](py::handle f) { now = f.attr("read")(); });
+    if (!now.equal(expected)) throw py::value_error(from_utf8("文件在解析之后已被修改").cast<std::string>());
     os.attr("replace")(temporary, m.real_path);
     try {
         py::object fd = os.attr("open")(os.attr("path").attr("dirname")(m.real_path), os.attr("O_RDONLY"));

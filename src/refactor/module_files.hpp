@@ -57,8 +57,9 @@ py::str write_backup(const py::str& path, const py::bytes& data);
 py::str write_temporary(const ModuleOnDisk& m, const py::bytes& data);
 
 // Puts the temporary file in the module's place (one rename on the same
-// file system) and syncs the folder.
-void replace_module(const ModuleOnDisk& m, const py::str& temporary);
+// file system) and syncs the folder. Refuses (raises) when the module's bytes
+// are no longer `expected`: it was changed while the renames were written.
+void replace_module(const ModuleOnDisk& m, const py::str& temporary, const py::bytes& expected);
 
 // Removes a file, ignoring any failure.
 void remove_quietly(const py::str& path);

@@ -22,6 +22,21 @@ struct Written {
     py::str temporary;
 };
 
+// Puts a module that was rewritten back as it was.
+void restore(const ModuleRewrite& done, const py::str& backup) {
+    py::object temporary;  // null until written
+    try {
+        temporary = write_temporary(done.disk, done.disk.data);
+        replace_module(done.disk, py::reinterpret_borrow<py::str>(temporary), done.new_data);
+        host::print_parts({from_utf8("已恢复文件: "), done.disk.path});
+    } catch (...) {
+        py::str message = host::failure_text();
+        if (temporary) remove_quietly(py::reinterpret_borrow<py::str>(temporary));
+        host::print_parts({from_utf8("恢复文件失败 "), done.disk.path, py::str(": "), message,
+                           from_utf8("（原文件的备份: "), backup, from_utf8("）")});
+    }
+}
+
 // Backs up every module and writes its new bytes beside it; then puts them
 // all in place. Either every module is rewritten or none is (a module put
 // in place before a later one failed is put back). True when all were.
@@ -52,19 +67,11 @@ bool write_all(const std::vector<ModuleRewrite>& rewrites) {
     for (size_t k = 0; k < ready.size(); ++k) {
         const ModuleRewrite& r = *ready[k].module;
         try {
-            replace_module(r.disk, ready[k].temporary);
+            replace_module(r.disk, ready[k].temporary, r.disk.data);
         } catch (...) {
             host::print_parts({from_utf8("写入文件失败 "), r.disk.path, py::str(": "), host::failure_text()});
             drop_temporaries(k);
-            for (size_t j = 0; j < k; ++j) {
-                const ModuleRewrite& done = *ready[j].module;
-                try {
-                    replace_module(done.disk, write_temporary(done.disk, done.disk.data));
-                } catch (...) {
-                    host::print_parts({from_utf8("恢复文件失败 "), done.disk.path, py::str(": "), host::failure_text(),
-                                       from_utf8("（原文件的备份: "), ready[j].backup, from_utf8("）")});
-                }
-            }
+            for (size_t j = 0; j < k; ++j) restore(*ready[j].module, ready[j].backup);
             return false;
         }
         host::print_parts({from_utf8("已修改文件: "), r.disk.path});

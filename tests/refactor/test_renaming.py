@@ -393,6 +393,49 @@ def test_disk_full_leaves_every_module(small_disk, capsys):
     assert not [n for n in os.listdir(disk.path) if n.endswith(".tmp")] and dict(r.changes_made) == {}
 
 
+def two_modules_renamed(vba_folder, capsys):
+    folder = vba_folder({"a.bas": b"Public total As Long\n", "b.bas": b"Sub S()\n    total = 1\nEnd Sub\n"})
+    r = parse(folder, capsys)
+    record(r, "g", os.path.join(folder, "a.bas"), 1, "total", "g_Total_lng")
+    return folder, r, modules_of(folder)
+
+
+def test_failed_replace_puts_back_modules_already_replaced(vba_folder, capsys, monkeypatch):
+    folder, r, before = two_modules_renamed(vba_folder, capsys)
+    first, second = r.parser.files
+    real_replace, calls = os.replace, []
+
+    def replace(src, dst):
+        calls.append(dst)
+        if len(calls) == 2:
+            raise OSError(28, "No space left on device")
+        real_replace(src, dst)
+
+    monkeypatch.setattr(os, "replace", replace)
+    assert r.refactor_all_issues() is False
+    out = capsys.readouterr().out
+    assert f"写入文件失败 {second}: [Errno 28] No space left on device" in out and f"已恢复文件: {first}" in out
+    assert modules_of(folder) == before and dict(r.changes_made) == {}
+    assert not [n for n in os.listdir(folder) if n.endswith(".tmp")]
+
+
+def test_module_changed_while_renames_are_written(vba_folder, capsys, monkeypatch):
+    folder, r, before = two_modules_renamed(vba_folder, capsys)
+    first, second = r.parser.files
+    real_fsync = os.fsync
+
+    def fsync(fd):  # an editor saves the second module while the new ones are written out
+        if open(second, "rb").read() == before[os.path.basename(second)]:
+            open(second, "ab").write(b"' saved meanwhile\n")
+        real_fsync(fd)
+
+    monkeypatch.setattr(os, "fsync", fsync)
+    r._apply_all_changes()
+    assert f"写入文件失败 {second}: 文件在解析之后已被修改" in capsys.readouterr().out
+    assert modules_of(folder)[os.path.basename(first)] == before[os.path.basename(first)]
+    assert modules_of(folder)[os.path.basename(second)].endswith(b"' saved meanwhile\n")
+
+
 @pytest.mark.parametrize("line, header, declaration", [
     ("Public Sub Main()", True, True),
     ("  private  function F(x)", True, True),
