@@ -154,6 +154,15 @@ CASES = {
                   b"    Pm_lng = #1/2/2003 12:30:00 PM# + Pm_lng\n    If Done_bool Then GoTo done Else S_str$ = S_str & \"pm\"\n"
                   b"    Rem Done_bool, Pm_lng\n    Debug.Print Pm_lng, _\n        Done_bool\ndone:\nEnd Sub\n"},
     ),
+    "Property procedures": (
+        {"m.bas": b"Private pPath As String\nPublic Property Get Path() As String\n    Dim i As Long\n"
+                  b"    For i = 1 To 2: Path = pPath & i: Next i\nEnd Property\nPublic Property Let Path(ByVal v As String)\n"
+                  b"    pPath = v\nEnd Property\nSub S()\n    i = 0\nEnd Sub\n"},
+        [("l", "m.bas", 3, "i", "I_lng"), ("m", "m.bas", 1, "pPath", "m_Path_str")],
+        {"m.bas": b"Private m_Path_str As String\nPublic Property Get Path() As String\n    Dim I_lng As Long\n"
+                  b"    For I_lng = 1 To 2: Path = m_Path_str & I_lng: Next I_lng\nEnd Property\n"
+                  b"Public Property Let Path(ByVal v As String)\n    m_Path_str = v\nEnd Property\nSub S()\n    i = 0\nEnd Sub\n"},
+    ),
     "names swapped and chained": (
         {"m.bas": b"Sub S()\n    Dim x As Long, y As Long, z As Long\n    x = y + z\nEnd Sub\n"},
         [("l", "m.bas", 2, "x", "y"), ("l", "m.bas", 2, "y", "x"), ("l", "m.bas", 2, "z", "w")],
@@ -252,22 +261,25 @@ def test_refused_record_others_go_on(vba_folder, capsys):
     assert r.changes_made["local_variable"] == [good] and bad not in r.changes_made["local_variable"]
 
 
-@pytest.mark.parametrize("renames, refused", [
+TWICE = {"m.bas": b"Sub S()\n#If Win64 Then\n    Dim h As LongPtr\n#Else\n    Dim h As Long\n#End If\n    h = 0\nEnd Sub\n"}
+
+
+@pytest.mark.parametrize("modules, renames, refused", [
     # two names renamed to one: neither is applied
-    ([("l", 4, "i", "k"), ("l", 4, "n", "k")], ["与 'n' 重命名为同一名称 'k'", "与 'i' 重命名为同一名称 'k'"]),
-    # one token, two new names (the same local declared twice with two suggestions)
-    ([("m", 2, "count", "c1"), ("m", 2, "count", "c2")], ["另一条修改 'count' -> 'c2' 要把同一名称改成别的名字",
-                                                         "另一条修改 'count' -> 'c1' 要把同一名称改成别的名字"]),
+    (PROGRAM, [("l", "a.bas", 4, "i", "k"), ("l", "a.bas", 4, "n", "k")],
+     ["与 'n' 重命名为同一名称 'k'", "与 'i' 重命名为同一名称 'k'"]),
+    # one token, two new names: a local declared twice under #If, suggested two names by its two types
+    (TWICE, [("l", "m.bas", 3, "h", "H_var"), ("l", "m.bas", 5, "h", "H_lng")],
+     ["另一条修改 'h' -> 'H_lng' 要把同一名称改成别的名字", "另一条修改 'h' -> 'H_var' 要把同一名称改成别的名字"]),
 ])
-def test_conflicting_records_both_refused(vba_folder, capsys, renames, refused):
-    folder = vba_folder(PROGRAM)
-    a = os.path.join(folder, "a.bas")
+def test_conflicting_records_both_refused(vba_folder, capsys, modules, renames, refused):
+    folder = vba_folder(modules)
     r = parse(folder, capsys)
-    for kind, line, old, new in renames:
-        record(r, kind, a, line, old, new)
+    for kind, module, line, old, new in renames:
+        record(r, kind, os.path.join(folder, module), line, old, new)
     r._apply_all_changes()
     out = [line.split("): ", 1)[1] for line in capsys.readouterr().out.splitlines() if line.startswith("未应用 ")]
-    assert out == refused and modules_of(folder) == PROGRAM and backups(folder) == []
+    assert out == refused and modules_of(folder) == modules and backups(folder) == []
 
 
 @pytest.mark.parametrize("change", [
