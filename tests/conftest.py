@@ -1,6 +1,7 @@
 import json
 import os
 import pathlib
+import subprocess
 import sys
 
 import pytest
@@ -107,13 +108,14 @@ def vba_folder(tmp_path):
 
 @pytest.fixture
 def review_report():
-    """review_report(path, {sheet: {variable name, ...}}, heading="应用") edits a
-    dry-run report as an engineer would: on every variable sheet it adds the
-    confirm column, "正确命名" (the suggested name) and "函数名" (the procedure),
-    and marks TRUE the rows of the named variables. Returns the path."""
+    """review_report(path, {sheet: {variable name, ...}}, heading="应用", names=True)
+    edits a dry-run report as an engineer would: on every variable sheet it adds
+    the confirm column and marks TRUE the rows of the named variables; with
+    names, also "正确命名" (the suggested name) and "函数名" (the procedure).
+    Returns the path."""
     import openpyxl
 
-    def review(path, marks, heading="应用"):
+    def review(path, marks, heading="应用", names=True):
         book = openpyxl.load_workbook(path)
         for sheet in ("Global Variables", "Module Variables", "Local Variables"):
             if sheet not in book.sheetnames:
@@ -122,14 +124,57 @@ def review_report():
             header = [c.value for c in ws[1]]
             name_col, suggested_col, function_col = (header.index(h) for h in ("变量名", "建议名称", "所在函数"))
             base = len(header)
-            for col, title in enumerate((heading, "正确命名", "函数名"), start=base + 1):
+            titles = (heading, "正确命名", "函数名") if names else (heading,)
+            for col, title in enumerate(titles, start=base + 1):
                 ws.cell(row=1, column=col, value=title)
             for row in range(2, ws.max_row + 1):
                 values = [c.value for c in ws[row]]
                 ws.cell(row=row, column=base + 1, value=values[name_col] in marks.get(sheet, ()))
-                ws.cell(row=row, column=base + 2, value=values[suggested_col])
-                ws.cell(row=row, column=base + 3, value=values[function_col])
+                if names:
+                    ws.cell(row=row, column=base + 2, value=values[suggested_col])
+                    ws.cell(row=row, column=base + 3, value=values[function_col])
         book.save(path)
         return path
 
     return review
+
+
+class SmallDisk:
+    """A folder on a tmpfs of a few pages."""
+
+    PAGE = 4096
+
+    def __init__(self, path):
+        self.path = path
+
+    def fill(self, free_pages=0):
+        """Writes a file that takes all free space but `free_pages` pages."""
+        fd = os.open(self.path / "filler", os.O_WRONLY | os.O_CREAT)
+        try:
+            while True:
+                os.write(fd, b"x" * self.PAGE)
+        except OSError:
+            pass
+        os.ftruncate(fd, max(0, os.fstat(fd).st_size // self.PAGE - free_pages) * self.PAGE)
+        os.close(fd)
+
+
+@pytest.fixture
+def small_disk(tmp_path):
+    """small_disk(size) -> a SmallDisk of that size ("64k"), taken away after the
+    test; the test is skipped where a tmpfs cannot be mounted (not root)."""
+    mounted = []
+
+    def mount(size):
+        if os.geteuid() != 0:
+            pytest.skip("mounting a small file system needs root")
+        folder = tmp_path / f"disk{len(mounted)}"
+        folder.mkdir()
+        if subprocess.run(["mount", "-t", "tmpfs", "-o", f"size={size}", "tmpfs", str(folder)]).returncode:
+            pytest.skip("cannot mount a tmpfs here")
+        mounted.append(folder)
+        return SmallDisk(folder)
+
+    yield mount
+    for folder in mounted:
+        subprocess.run(["umount", str(folder)])

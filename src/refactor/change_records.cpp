@@ -115,15 +115,17 @@ void collect_suggested_renames(py::handle self, Refactorer& state, ChangeKind ki
     }
 }
 
-void refactor_all_issues(py::handle self, Refactorer&) {
+bool refactor_all_issues(py::handle self, Refactorer& state) {
     host::print_line("开始自动重构...");
     for (const char* collector : {"_refactor_global_variables", "_refactor_module_variables",
                                   "_refactor_local_variables", "_refactor_type_definitions",
                                   "_refactor_enum_definitions"}) {
         self.attr(collector)();
     }
+    state.failed = false;
     self.attr("_apply_all_changes")();
     host::print_line("自动重构完成！");
+    return !state.failed;
 }
 
 }  // namespace tallowby::refactor

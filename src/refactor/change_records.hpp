@@ -9,11 +9,14 @@
 namespace tallowby::refactor {
 namespace py = pybind11;
 
-// The state of one VBTRefactorer: the parser it reads (by reference) and every
-// change recorded since it was made.
+// The state of one VBTRefactorer: the parser it reads (by reference), every
+// change recorded since it was made and not refused, and which of those are
+// written to the modules.
 struct Refactorer {
     py::object parser;
     py::object changes_made;  // collections.defaultdict(list)
+    py::list written;         // records already applied, kept to be passed over later
+    bool failed = false;      // the last apply left a record unapplied or a module unwritten
 };
 
 // The change types, in the order of the model's parts.
@@ -47,7 +50,8 @@ void add_change(py::handle changes_made, py::handle type, py::handle record);
 // whose suggested name is set and differs, passed to self._add_change.
 void collect_suggested_renames(py::handle self, Refactorer& state, ChangeKind kind);
 
-// Every suggested rename recorded, then everything recorded applied.
-void refactor_all_issues(py::handle self, Refactorer& state);
+// Every suggested rename recorded, then everything recorded applied. True
+// when every record was written.
+bool refactor_all_issues(py::handle self, Refactorer& state);
 
 }  // namespace tallowby::refactor

@@ -13,7 +13,8 @@ using host::from_utf8;
 using host::print_line;
 using host::print_parts;
 
-[[noreturn]] void exit_with_usage_error() {
+// SystemExit(1): a usage error, or renames that were not all applied.
+[[noreturn]] void exit_with_failure() {
     PyErr_SetObject(PyExc_SystemExit, py::int_(1).ptr());
     throw py::error_already_set();
 }
@@ -31,16 +32,17 @@ void write_dry_run_report(py::handle writer, py::handle parser, py::handle direc
     print_line("\n请查看报告并确认修改，然后使用refactor模式应用修改");
 }
 
+// `applied` turns false when a confirmed rename was not applied.
 void refactor_from_report(py::module_ quillon, py::handle writer, py::handle parser, py::handle directory,
-                          py::handle report_path) {
+                          py::handle report_path, bool& applied) {
     if (report_path.is_none() || is_text(report_path, "")) {
         print_line("错误：refactor模式需要指定报告路径");
         print_line("用法: python quillon.py <目录路径> refactor <报告路径>");
-        exit_with_usage_error();
+        exit_with_failure();
     }
     if (!host::path_exists(report_path)) {
         print_parts({from_utf8("错误：指定的报告文件 '"), report_path, from_utf8("' 不存在")});
-        exit_with_usage_error();
+        exit_with_failure();
     }
     print_parts({from_utf8("使用已有报告: "), report_path});
 
@@ -52,16 +54,17 @@ void refactor_from_report(py::module_ quillon, py::handle writer, py::handle par
     }
 
     py::object refactorer = quillon.attr("VBTRefactorer")(parser);
-    py::object applied = refactorer.attr("apply_changes_from_excel")(report_path);
-    const int ok = PyObject_IsTrue(applied.ptr());
+    py::object result = refactorer.attr("apply_changes_from_excel")(report_path);
+    const int ok = PyObject_IsTrue(result.ptr());
     if (ok < 0) throw py::error_already_set();
-    if (!ok) {
-        print_line("重构应用失败");
-        return;
+    applied = ok != 0;
+    print_line(ok ? "重构应用成功！" : "重构应用失败");
+    // The renames that were written are listed even when others were not.
+    py::object changes = refactorer.attr("changes_made");
+    if (ok || py::len(changes) > 0) {
+        py::object path = writer.attr("generate_refactor_report")(changes, directory);
+        print_parts({from_utf8("✓ 重构报告已生成: "), py::str(path)});
     }
-    print_line("重构应用成功！");
-    py::object path = writer.attr("generate_refactor_report")(refactorer.attr("changes_made"), directory);
-    print_parts({from_utf8("✓ 重构报告已生成: "), py::str(path)});
 }
 
 void reject_mode(py::handle mode) {
@@ -70,7 +73,7 @@ void reject_mode(py::handle mode) {
     print_line("  dry-run  - 仅检查并生成报告 (默认)");
     print_line("  refactor - 使用已有报告进行重构");
     print_line("用法: python quillon.py <目录路径> [模式] [报告路径]");
-    exit_with_usage_error();
+    exit_with_failure();
 }
 
 }  // namespace
@@ -85,7 +88,7 @@ void run_command_line(py::module_ quillon) {
         print_line("  refactor - 使用已有报告进行重构，不生成新报告");
         print_line("报告路径:");
         print_line("  在refactor模式下，指定dry-run模式生成的Excel报告路径");
-        exit_with_usage_error();
+        exit_with_failure();
     }
     py::object directory = argv[py::int_(1)];
     py::object mode = argc > 2 ? py::object(argv[py::int_(2)]) : py::object(py::str("dry-run"));
@@ -93,7 +96,7 @@ void run_command_line(py::module_ quillon) {
 
     if (!host::path_exists(directory)) {
         print_parts({from_utf8("错误：目录 '"), directory, from_utf8("' 不存在")});
-        exit_with_usage_error();
+        exit_with_failure();
     }
     print_parts({from_utf8("开始处理目录: "), directory});
     print_parts({from_utf8("模式: "), py::str(mode)});
@@ -106,12 +109,13 @@ void run_command_line(py::module_ quillon) {
     print_parts({from_utf8("发现 "), count_text(parser.attr("types")), from_utf8(" 个Type定义")});
     print_parts({from_utf8("发现 "), count_text(parser.attr("enums")), from_utf8(" 个Enum定义")});
 
+    bool refactored = true;
     try {
         py::object writer = py::module_::import("tallowby.quillon.tabwick").attr("Tabwick")();
         if (is_text(mode, "dry-run")) {
             write_dry_run_report(writer, parser, directory);
         } else if (is_text(mode, "refactor")) {
-            refactor_from_report(quillon, writer, parser, directory, report_path);
+            refactor_from_report(quillon, writer, parser, directory, report_path, refactored);
         } else {
             reject_mode(mode);
         }
@@ -128,6 +132,7 @@ void run_command_line(py::module_ quillon) {
             print_parts({from_utf8("生成报告时出错: "), py::str(error)});
         }
     }
+    if (!refactored) exit_with_failure();
 }
 
 }  // namespace tallowby::refactor

@@ -8,7 +8,8 @@
 namespace tallowby::refactor {
 namespace py = pybind11;
 
-// Runs the command on sys.argv. A usage error ends the process with status 1
+// Runs the command on sys.argv. A usage error, or a refactoring that left a
+// confirmed rename unapplied, ends the process with status 1
 // (SystemExit(1)); otherwise it returns.
 void run_command_line(py::module_ quillon);
 

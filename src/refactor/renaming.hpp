@@ -1,6 +1,7 @@
-// Carrying recorded renames out on the ".bas" modules: grouping by module,
-// the backup copy, the reference pass over every use, the declaration pass
-// over each record's own line, and writing the module back.
+// Carrying recorded renames out on the ".bas" modules: every record not yet
+// written is planned together with the others over all modules of the parse
+// (rename_plan), each module to change is backed up byte for byte, and the
+// new modules replace the old ones only once all of them are written out.
 #pragma once
 
 #include <pybind11/pybind11.h>
@@ -11,29 +12,15 @@
 namespace tallowby::refactor {
 namespace py = pybind11;
 
-// `text` with every whole-word occurrence of `name` (literal, exact case)
-// replaced by `replacement`, inserted as it stands; `text` itself when there
-// is none. A whole word has a word boundary (as `\b` of the host's `re`)
-// just before and just after it.
-py::str replace_whole_words(py::handle text, py::handle name, py::handle replacement);
-
-// The refactorer's line tests (the line as given; the pass gives it stripped):
-// a Function or Sub header, and a line opening with a declaration keyword
-// (procedure headers such as "Public Sub" included).
+// The refactorer's line tests (the line as given): a Function or Sub header,
+// and a line opening with a declaration keyword (procedure headers such as
+// "Public Sub" included).
 bool is_function_header(const host::StrView& line);
 bool is_declaration(const host::StrView& line);
 
-// Groups the records of `changes_made` by module and has self._apply_changes_to_file
-// apply each group, modules in the order they first occur.
+// Applies every record of `changes_made` that is not written yet. A record
+// that is refused, or whose modules cannot all be written, is printed and
+// taken out of `changes_made`; state.failed then says so.
 void apply_all_changes(py::handle self, Refactorer& state);
-
-// Backs up, renames and rewrites one module read by the parser; a module the
-// parser has not read is passed over.
-void apply_changes_to_file(py::handle self, Refactorer& state, const py::str& file_path, const py::list& changes);
-
-// The reference pass: renames the uses in `lines` (in place), leaving alone
-// procedure headers, declarations, Type/Enum headers and procedure ends, VBA
-// keywords and the names of the module's own procedures.
-void apply_references(Refactorer& state, const py::list& lines, const py::dict& mapping, const py::str& file_path);
 
 }  // namespace tallowby::refactor

@@ -57,28 +57,46 @@ bool is_empty_cell(py::handle pd, py::handle value) {
     return !truthy(pd.attr("notna")(value));
 }
 
-// Reads one variable sheet and records its confirmed rows.
+// The column `wanted` when the sheet has it, else the dry-run report's own
+// column `written` (which the report writer names differently).
+py::str column_of(py::handle headings, py::handle wanted, py::handle written) {
+    const int has = PySequence_Contains(headings.ptr(), wanted.ptr());
+    if (has < 0) throw py::error_already_set();
+    return py::reinterpret_borrow<py::str>(has ? wanted : written);
+}
+
+// Reads one variable sheet and records its confirmed rows. A confirmed row
+// without a name or a new name is printed and makes the answer false.
 void read_sheet(py::handle self, py::handle pd, const py::str& excel_path, const VariableSheet& sheet,
-                py::list& summary) {
+                py::list& summary, bool& failed) {
     // Cells as the workbook stores them: text stays text, whatever it says.
     const py::handle object_type(reinterpret_cast<PyObject*>(&PyBaseObject_Type));
     py::object table = pd.attr("read_excel")(excel_path, py::arg("sheet_name") = sheet.name,
                                              py::arg("dtype") = object_type);
     if (truthy(table.attr("empty"))) return;
-    py::object confirm = confirm_column(table.attr("columns"));
+    py::object headings = table.attr("columns");
+    py::object confirm = confirm_column(headings);
     if (!confirm) return;
 
     PyObject* marked = PyObject_RichCompare(py::object(table[confirm]).ptr(), Py_True, Py_EQ);
     if (!marked) throw py::error_already_set();
     py::object selected = table[py::reinterpret_steal<py::object>(marked)];
-    const py::str old_key = from_utf8("变量名"), new_key = from_utf8("正确命名"), path_key = from_utf8("文件路径"),
-                  line_key = from_utf8("行号"), function_key = from_utf8("函数名");
+    const py::str old_key = from_utf8("变量名"), path_key = from_utf8("文件路径"), line_key = from_utf8("行号");
+    const py::str new_key = column_of(headings, from_utf8("正确命名"), from_utf8("建议名称"));
+    const py::str function_key = column_of(headings, from_utf8("函数名"), from_utf8("所在函数"));
     const py::str label = from_utf8(change_label(sheet.kind));
     for (py::handle entry : py::iter(selected.attr("iterrows")())) {
         py::object row = entry[py::int_(1)];
         py::object old_name = row.attr("get")(old_key);
         py::object new_name = row.attr("get")(new_key);
-        if (is_empty_cell(pd, old_name) || is_empty_cell(pd, new_name)) continue;
+        if (is_empty_cell(pd, old_name) || is_empty_cell(pd, new_name)) {
+            // The sheet's row number: its index counts the rows under the heading from 0.
+            py::object number = py::reinterpret_borrow<py::object>(entry[py::int_(0)]) + py::int_(2);
+            host::print_parts({py::str(sheet.name), from_utf8(" 第 "), py::str(number),
+                               from_utf8(" 行已确认，但缺少变量名或新名称，未应用")});
+            failed = true;
+            continue;
+        }
         py::object file_path = row.attr("get")(path_key, py::str(""));
         PyObject* number = PyNumber_Long(py::object(row.attr("get")(line_key, py::int_(0))).ptr());
         if (!number) throw py::error_already_set();
@@ -95,6 +113,19 @@ void read_sheet(py::handle self, py::handle pd, const py::str& excel_path, const
     }
 }
 
+// The names of the workbook's sheets; None when it cannot be opened.
+py::object sheet_names(py::handle pd, const py::str& excel_path) {
+    try {
+        py::object book = pd.attr("ExcelFile")(excel_path);
+        py::object names = py::list(book.attr("sheet_names"));
+        book.attr("close")();
+        return names;
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_Exception)) throw;
+        return py::none();
+    }
+}
+
 void list_found(const py::list& summary) {
     const Py_ssize_t n = PyList_GET_SIZE(summary.ptr());
     host::print_parts({from_utf8("从Excel中读取到 "), py::str(py::int_(n)), from_utf8(" 个确认的修改:")});
@@ -106,7 +137,7 @@ void list_found(const py::list& summary) {
 
 }  // namespace
 
-bool apply_changes_from_excel(py::handle self, Refactorer&, const py::str& excel_path) {
+bool apply_changes_from_excel(py::handle self, Refactorer& state, const py::str& excel_path) {
     py::object pd = py::module_::import("tallowby.quillon.quillon").attr("pd");
     if (pd.is_none()) {
         host::print_line("错误: pandas未安装，无法读取Excel文件");
@@ -115,13 +146,19 @@ bool apply_changes_from_excel(py::handle self, Refactorer&, const py::str& excel
     try {
         host::print_parts({from_utf8("正在读取Excel报告: "), excel_path});
         py::list summary;
+        bool failed = false;
+        py::object names;
         for (const VariableSheet& sheet : kSheets) {
             try {
-                read_sheet(self, pd, excel_path, sheet, summary);
+                read_sheet(self, pd, excel_path, sheet, summary, failed);
             } catch (...) {
                 py::str message = host::failure_text();
                 host::print_parts({from_utf8("读取"), from_utf8(change_label(sheet.kind)), from_utf8("工作表失败: "),
                                    message});
+                // A sheet the report writer left out (it had no rows) holds nothing
+                // to confirm; any other failure leaves confirmed rows unread.
+                if (!names) names = sheet_names(pd, excel_path);
+                if (names.is_none() || contains(names, py::str(sheet.name))) failed = true;
             }
         }
         if (PyList_GET_SIZE(summary.ptr()) == 0) {
@@ -129,8 +166,9 @@ bool apply_changes_from_excel(py::handle self, Refactorer&, const py::str& excel
             return false;
         }
         list_found(summary);
+        state.failed = false;
         self.attr("_apply_all_changes")();
-        return true;
+        return !failed && !state.failed;
     } catch (...) {
         py::str message = host::failure_text();
         host::print_parts({from_utf8("读取Excel文件失败: "), message});

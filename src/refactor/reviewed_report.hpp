@@ -11,7 +11,7 @@ namespace py = pybind11;
 
 // Records every confirmed row through self._add_change, lists them and has
 // self._apply_all_changes apply everything recorded. True when rows were
-// recorded and applying raised nothing.
+// recorded, every confirmed row was read and every record was written.
 bool apply_changes_from_excel(py::handle self, Refactorer& state, const py::str& excel_path);
 
 }  // namespace tallowby::refactor

@@ -1,5 +1,7 @@
 #include "report/workbooks.hpp"
 
+#include <string>
+
 #include "host/clock.hpp"
 #include "host/console.hpp"
 #include "host/with_scope.hpp"
@@ -14,6 +16,17 @@ py::str report_path(const py::str& output_dir, const char* prefix) {
     py::str name = py::str(prefix + std::string(host::local_time_text("%Y%m%d_%H%M%S")) + ".xlsx");
     py::object join = py::module_::import("os").attr("path").attr("join");
     return join(output_dir, name);
+}
+
+// Like report_path, but never the name of a file already there: a workbook
+// started within the same second goes to "<name>_2.xlsx", "<name>_3.xlsx", ...
+py::str new_report_path(const py::str& output_dir, const char* prefix) {
+    const std::string stamp = prefix + std::string(host::local_time_text("%Y%m%d_%H%M%S"));
+    py::object os_path = py::module_::import("os").attr("path");
+    for (int n = 1;; ++n) {
+        py::str path = os_path.attr("join")(output_dir, stamp + (n == 1 ? "" : "_" + std::to_string(n)) + ".xlsx");
+        if (!os_path.attr("lexists")(path).cast<bool>()) return path;
+    }
 }
 
 py::object open_workbook(const py::str& path) {
@@ -77,7 +90,7 @@ py::str generate_dry_run_report(py::handle writer, py::handle update_progressbar
 }
 
 py::str generate_refactor_report(py::handle writer, py::handle changes_made, const py::str& output_dir) {
-    py::str path = report_path(output_dir, "VBT_Refactor_Report_");
+    py::str path = new_report_path(output_dir, "VBT_Refactor_Report_");
     host::print_line(concat("正在生成重构报告: ", path));
     host::WithScope scope(open_workbook(path));
     scope.run([&](const py::object& book) {

@@ -2,6 +2,7 @@
 import glob
 import io
 import os
+import re
 import subprocess
 import sys
 
@@ -133,7 +134,7 @@ def test_unreviewed_report_applies_nothing(vba_folder, monkeypatch, capsys):
     main(monkeypatch, capsys, folder)
     report = dry_run_report(folder)
     status, out = main(monkeypatch, capsys, folder, "refactor", report, stdin="y\n")
-    assert status == 0 and out[-2:] == ["未找到任何确认的修改", "重构应用失败"]
+    assert status == 1 and out[-2:] == ["未找到任何确认的修改", "重构应用失败"]
     assert not glob.glob(os.path.join(folder, "VBT_Refactor_Report_*"))
 
 
@@ -156,3 +157,119 @@ def test_report_failure_is_reported(monkeypatch, capsys, tmp_path):
     plain_file.write_text("")
     status, out = main(monkeypatch, capsys, str(plain_file))
     assert status == 0 and out[-1].startswith("生成报告时出错: ") and str(plain_file) in out[-1]
+
+
+# --- reviewing the dry-run report as it comes and refactoring ---
+
+MODULES = {
+    "main.bas": b'Attribute VB_Name = "main"\r\nPublic counter As Long\r\nPublic Function RunTest(ByVal count As Long) As Long\r\n'
+                b'    Dim result As Long\r\n    result = counter + count ' + b"' the counter\r\n"
+                b'    Debug.Print "counter"; result\r\n    RunTest = result\r\nEnd Function',
+    "other.bas": b"Sub Tally()\n    counter = main.counter + 1\nEnd Sub\n",
+}
+APPLIED = {
+    "main.bas": MODULES["main.bas"].replace(b"Public counter", b"Public g_Counter_lng").replace(
+        b"result = counter", b"result = g_Counter_lng").replace(b"the counter", b"the g_Counter_lng").replace(
+        b" result", b" Result_lng").replace(b"(Result_lng", b"(result"),
+    "other.bas": b"Sub Tally()\n    g_Counter_lng = main.g_Counter_lng + 1\nEnd Sub\n",
+}
+
+
+def reviewed(folder, review_report, marks=None):
+    """Dry-run of the folder by the command, then the report with only a confirm column added."""
+    status, _ = command(folder, "dry-run")
+    assert status == 0
+    report = dry_run_report(folder)
+    return review_report(report, marks or {"Global Variables": {"counter"}, "Local Variables": {"result"}}, names=False)
+
+
+def module_bytes(folder):
+    return {n: open(os.path.join(folder, n), "rb").read() for n in MODULES}
+
+
+def backups_of(folder):
+    return {n: open(os.path.join(folder, b), "rb").read() for n in MODULES for b in os.listdir(folder)
+            if b.startswith(n + ".backup_")}
+
+
+def test_review_with_a_confirm_column_only(vba_folder, review_report):
+    folder = vba_folder(MODULES)
+    report = reviewed(folder, review_report)
+    status, out = command(folder, "refactor", report, stdin="y\n")
+    assert status == 0 and "重构应用成功！" in out
+    assert module_bytes(folder) == APPLIED
+    assert backups_of(folder) == MODULES
+    (refactor_report,) = glob.glob(os.path.join(folder, "VBT_Refactor_Report_*.xlsx"))
+    import pandas as pd
+    changes = pd.read_excel(refactor_report, sheet_name="Refactor Changes")
+    assert list(changes["原名称"]) == ["counter", "result"] and list(changes["新名称"]) == ["g_Counter_lng", "Result_lng"]
+
+
+def set_cell(report, sheet, name, column, value):
+    import openpyxl
+    book = openpyxl.load_workbook(report)
+    ws = book[sheet]
+    header = [c.value for c in ws[1]]
+    for row in ws.iter_rows(min_row=2):
+        if row[header.index("变量名")].value == name:
+            row[header.index(column)].value = value
+    book.save(report)
+
+
+@pytest.mark.parametrize("spoil, printed", [
+    (lambda folder, report: os.chmod(os.path.join(folder, "other.bas"), 0o444), "无法修改文件 {other}: 文件只读"),
+    (lambda folder, report: set_cell(report, "Global Variables", "counter", "建议名称", "1counter"),
+     "未应用 全局变量 'counter' -> '1counter' ({main} 第 2 行): 新名称 '1counter' 不是合法的VBA标识符"),
+])
+def test_refactor_that_cannot_apply_a_row_fails(vba_folder, review_report, spoil, printed):
+    folder = vba_folder(MODULES)
+    report = reviewed(folder, review_report, {"Global Variables": {"counter"}})
+    spoil(folder, report)
+    status, out = command(folder, "refactor", report, stdin="y\n")
+    assert status == 1 and out[-1] == "重构应用失败"
+    printed = printed.format(main=os.path.join(folder, "main.bas"), other=os.path.join(folder, "other.bas"))
+    assert any(line.startswith(printed) for line in out)
+    assert module_bytes(folder) == MODULES and backups_of(folder) == {}
+    assert not glob.glob(os.path.join(folder, "VBT_Refactor_Report_*"))
+
+
+def test_rows_written_are_reported_when_others_fail(vba_folder, review_report):
+    folder = vba_folder(MODULES)
+    report = reviewed(folder, review_report)
+    set_cell(report, "Global Variables", "counter", "建议名称", "tally")  # the name of a procedure of other.bas
+    status, out = command(folder, "refactor", report, stdin="y\n")
+    other = os.path.join(folder, "other.bas")
+    assert status == 1 and f"未应用 全局变量 'counter' -> 'tally' ({os.path.join(folder, 'main.bas')} 第 2 行): " \
+        f"新名称 'tally' 与 {other} 第 1 行的 'Tally' 冲突" in out
+    assert out[-4] == "重构应用失败" and out[-1].startswith("✓ 重构报告已生成: ")
+    assert module_bytes(folder)["main.bas"] == MODULES["main.bas"].replace(b" result", b" Result_lng").replace(
+        b"(Result_lng", b"(result")
+    (refactor_report,) = glob.glob(os.path.join(folder, "VBT_Refactor_Report_*.xlsx"))
+    import pandas as pd
+    assert list(pd.read_excel(refactor_report, sheet_name="Refactor Changes")["原名称"]) == ["result"]
+
+
+def test_refactor_on_a_full_disk_fails(small_disk, review_report):
+    disk = small_disk("256k")
+    for name, data in MODULES.items():
+        (disk.path / name).write_bytes(data)
+    report = reviewed(str(disk.path), review_report)
+    disk.fill()
+    status, out = command(str(disk.path), "refactor", report, stdin="y\n")
+    assert status == 1 and out[-1] == "重构应用失败"
+    assert any(line.startswith(("备份文件失败 ", "写入文件失败 ")) for line in out)
+    assert module_bytes(str(disk.path)) == MODULES
+    assert not [n for n in os.listdir(disk.path) if n.endswith(".tmp") or n.startswith("VBT_Refactor_Report_")]
+
+
+def test_refactor_report_never_replaces_one_of_the_same_second(tmp_path):
+    from tallowby.quillon.tabwick import Tabwick
+    import time
+    now = time.time()
+    taken = [tmp_path / f"VBT_Refactor_Report_{time.strftime('%Y%m%d_%H%M%S', time.localtime(now + d))}.xlsx"
+             for d in (0, 1)]
+    for path in taken:
+        path.write_bytes(b"earlier report")
+    written = Tabwick().generate_refactor_report({}, str(tmp_path))
+    assert all(path.read_bytes() == b"earlier report" for path in taken)
+    assert re.fullmatch(r"VBT_Refactor_Report_\d{8}_\d{6}(_2)?\.xlsx", os.path.basename(written))

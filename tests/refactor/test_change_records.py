@@ -78,7 +78,7 @@ def test_refactor_all_issues(vba_folder, capsys):
     folder, p = parsed(vba_folder, capsys)
     path = os.path.join(folder, "m.bas")
     r = VBTRefactorer(p)
-    r.refactor_all_issues()
+    assert r.refactor_all_issues() is True
     out = capsys.readouterr().out.splitlines()
     assert out[0] == "开始自动重构..." and out[-1] == "自动重构完成！"
     assert out[1].startswith(f"已备份文件: {path}.backup_") and out[2:4] == [f"已修改文件: {path}",
@@ -104,24 +104,26 @@ def test_refactor_all_issues(vba_folder, capsys):
     assert "Public Type type_Point" in text and "Public Enum enum_Color" in text and "type_Ok" in text
 
 
-def test_second_run_records_again_and_ends_the_same(vba_folder, capsys):
+def test_second_run_refuses_modules_rewritten_since_the_parse(vba_folder, capsys):
     folder, p = parsed(vba_folder, capsys)
     path = os.path.join(folder, "m.bas")
     r = VBTRefactorer(p)
-    r.refactor_all_issues()
+    assert r.refactor_all_issues() is True
     once = open(path).read()
-    r.refactor_all_issues()
-    assert open(path).read() == once
-    assert sum(len(v) for v in r.changes_made.values()) == 12
-    backups = sorted(n for n in os.listdir(folder) if ".backup_" in n)
-    assert len(backups) == 2  # the first, holding the original text, is not replaced
-    assert PROGRAM in [open(os.path.join(folder, b)).read() for b in backups]
+    first = [c for cs in r.changes_made.values() for c in cs]
+    capsys.readouterr()
+    assert r.refactor_all_issues() is False
+    out = capsys.readouterr().out
+    assert f"无法修改文件 {path}: 文件在解析之后已被修改" in out and out.count("未应用 ") == 6
+    assert open(path).read() == once and [c for cs in r.changes_made.values() for c in cs] == first
+    backups = [n for n in os.listdir(folder) if ".backup_" in n]
+    assert len(backups) == 1 and open(os.path.join(folder, backups[0])).read() == PROGRAM
 
 
 def test_model_without_issues_touches_nothing(vba_folder, capsys):
     text = "Public g_Done_bool As Boolean\nPublic Enum enum_Color\n    Red\nEnd Enum\n"
     folder, p = parsed(vba_folder, capsys, text)
     r = VBTRefactorer(p)
-    r.refactor_all_issues()
+    assert r.refactor_all_issues() is True
     assert capsys.readouterr().out == "开始自动重构...\n自动重构完成！\n"
     assert dict(r.changes_made) == {} and os.listdir(folder) == ["m.bas"]

@@ -125,16 +125,31 @@ def test_which_cells_confirm(vba_folder, tmp_path, capsys):
     assert [c["original_name"] for c in r.changes_made["module_variable"]] == ["v0", "v1", "v2"]
 
 
+def test_dry_run_report_with_only_a_confirm_column(vba_folder, review_report, tmp_path, capsys):
+    # The names come from the report's own "建议名称" and "所在函数" columns.
+    path, r = setup(vba_folder, capsys)
+    report = Tabwick().generate_dry_run_report(lambda v: None, r.parser, str(tmp_path))
+    review_report(report, {"Module Variables": {"helper"}, "Local Variables": {"result"}}, names=False)
+    capsys.readouterr()
+    assert r.apply_changes_from_excel(report) is True
+    assert records(r) == [
+        ("module_variable", path, 3, "helper", "m_Helper_str", "模块变量 'helper' 重命名为 'm_Helper_str'"),
+        ("local_variable", path, 5, "result", "Result_lng", "局部变量 'result' 在函数 'RunTest' 中重命名为 'Result_lng'"),
+    ]
+    assert open(path).read() == PROGRAM.replace("helper", "m_Helper_str").replace("result", "Result_lng")
+
+
 @pytest.mark.parametrize("n, listed, rest", [(12, 10, "  ... 以及另外 2 个修改"), (10, 10, None)])
 def test_listing_stops_at_ten(vba_folder, tmp_path, capsys, n, listed, rest):
     path, r = setup(vba_folder, capsys)
-    rows = [HEADER] + [[f"v{i}", f"n{i}", "elsewhere.bas", i, True] for i in range(n)]
+    rows = [HEADER] + [[f"v{i}", f"n{i}", path, i, True] for i in range(n)]
     sheets = {"Global Variables": [HEADER], "Module Variables": [HEADER], "Local Variables": rows}
+    r._apply_all_changes = lambda: None
     assert r.apply_changes_from_excel(workbook(tmp_path, sheets)) is True
     out = capsys.readouterr().out.splitlines()
     assert out[1] == f"从Excel中读取到 {n} 个确认的修改:"
     assert out[2:2 + listed] == [f"  - 局部变量: v{i} -> n{i}" for i in range(listed)]
-    assert out[2 + listed:] == ([rest] if rest else [])  # a path of no parsed module: nothing rewritten
+    assert out[2 + listed:] == ([rest] if rest else [])
     assert r.changes_made["local_variable"][0]["description"] == "局部变量 'v0' 在函数 '' 中重命名为 'n0'"
 
 
@@ -146,7 +161,8 @@ def test_bad_line_number_ends_only_its_sheet(vba_folder, tmp_path, capsys):
         "Local Variables": [HEADER + ["函数名"], ["e", "e1", path, 5.9, True, None], ["f", "f1", path, 6, True, "F"]],
     }
     r._apply_all_changes = lambda: None
-    assert r.apply_changes_from_excel(workbook(tmp_path, sheets)) is True
+    # the confirmed row "d" was never read: the answer is false
+    assert r.apply_changes_from_excel(workbook(tmp_path, sheets)) is False
     out = capsys.readouterr().out.splitlines()
     assert out[1].startswith(FAILED["Global Variables"]) and out[2].startswith(FAILED["Module Variables"])
     assert records(r) == [
@@ -157,29 +173,31 @@ def test_bad_line_number_ends_only_its_sheet(vba_folder, tmp_path, capsys):
     ]
 
 
-def test_missing_columns_and_cells(vba_folder, tmp_path, capsys):
+def test_confirmed_rows_that_cannot_be_applied(vba_folder, tmp_path, capsys):
     path, r = setup(vba_folder, capsys)
     sheets = {
         "Global Variables": [["变量名", "正确命名", "应用"], ["counter", "g_Counter_lng", True], ["limit", None, True]],
         "Module Variables": [["变量名", "建议名称", "文件路径", "行号", "应用"], ["helper", "m_Helper_str", path, 3, True]],
         "Local Variables": [["变量名", "正确命名", 7, "应用"], ["result", "Result_lng", 1, True]],
     }
-    assert r.apply_changes_from_excel(workbook(tmp_path, sheets)) is True
+    assert r.apply_changes_from_excel(workbook(tmp_path, sheets)) is False
     out = capsys.readouterr().out.splitlines()
-    assert out[1:] == ["读取局部变量工作表失败: argument of type 'int' is not iterable",  # a heading that is not text
-                       "从Excel中读取到 1 个确认的修改:", "  - 全局变量: counter -> g_Counter_lng"]
-    assert records(r) == [("global_variable", "", 0, "counter", "g_Counter_lng",
-                           "全局变量 'counter' 重命名为 'g_Counter_lng'")]
-    assert open(path).read() == PROGRAM  # the path "" names no module
+    assert out[1:5] == ["Global Variables 第 3 行已确认，但缺少变量名或新名称，未应用",
+                        "读取局部变量工作表失败: argument of type 'int' is not iterable",  # a heading that is not text
+                        "从Excel中读取到 2 个确认的修改:", "  - 全局变量: counter -> g_Counter_lng"]
+    # without "文件路径" the record names no module of the parse
+    assert out[6] == "未应用 全局变量 'counter' -> 'g_Counter_lng' ( 第 0 行): 文件不在本次解析的模块中"
+    assert records(r) == [("module_variable", path, 3, "helper", "m_Helper_str", "模块变量 'helper' 重命名为 'm_Helper_str'")]
+    assert open(path).read() == PROGRAM.replace("helper", "m_Helper_str")
 
 
-def test_empty_path_cell_fails_applying(vba_folder, tmp_path, capsys):
+def test_empty_path_cell_is_refused(vba_folder, tmp_path, capsys):
     path, r = setup(vba_folder, capsys)
     rows = [HEADER, ["counter", "g_Counter_lng", None, 1, True]]
     assert r.apply_changes_from_excel(workbook(tmp_path, {"Global Variables": rows})) is False
     out = capsys.readouterr().out.splitlines()
-    assert out[-1] == "读取Excel文件失败: Argument 'file_path' has incorrect type (expected str, got float)"
-    assert len(r.changes_made["global_variable"]) == 1 and open(path).read() == PROGRAM
+    assert out[-1] == "未应用 全局变量 'counter' -> 'g_Counter_lng' (nan 第 1 行): 文件路径不是文本"
+    assert dict(r.changes_made) == {} and open(path).read() == PROGRAM
 
 
 def test_excel_path_must_be_text(vba_folder, capsys):

@@ -14,7 +14,6 @@ namespace tallowby::refactor {
 
 namespace {
 
-using host::arg_list;
 using host::arg_map;
 using host::arg_str;
 using host::Signature;
@@ -23,15 +22,16 @@ using Class = py::class_<Refactorer>;
 
 Refactorer& state_of(py::handle self) { return self.cast<Refactorer&>(); }
 
-// A method without parameters that runs fn(self, state).
-void def0(Class& cls, const char* name, void (*fn)(py::handle, Refactorer&), const char* doc = "") {
+// A method without parameters that runs fn(self, state) and answers what it returns.
+template <class Result>
+void def0(Class& cls, const char* name, Result (*fn)(py::handle, Refactorer&), const char* doc = "") {
     auto sig = std::make_shared<const Signature>(std::string("VBTRefactorer.") + name,
                                                  std::initializer_list<Signature::Param>{});
     cls.def(
         name,
         [sig, fn](py::object self, py::args args, py::kwargs kwargs) {
             sig->bind_none(args, kwargs);
-            fn(self, state_of(self));
+            return fn(self, state_of(self));
         },
         doc);
 }
@@ -64,7 +64,7 @@ void register_refactorer(py::module_& m) {
     cls.def(py::init([](py::args args, py::kwargs kwargs) {
         static const Signature sig("VBTRefactorer.__init__", {"parser"});
         auto a = sig.bind(args, kwargs);
-        return new Refactorer{a[0], new_change_map()};
+        return new Refactorer{a[0], new_change_map(), py::list(), false};
     }));
     cls.def_readwrite("parser", &Refactorer::parser);
     cls.def_readwrite("changes_made", &Refactorer::changes_made);
@@ -90,28 +90,6 @@ void register_refactorer(py::module_& m) {
         "记录一个修改");
 
     def0(cls, "_apply_all_changes", apply_all_changes, "应用所有修改");
-    cls.def(
-        "_apply_changes_to_file",
-        [](py::object self, py::args args, py::kwargs kwargs) {
-            static const Signature sig("VBTRefactorer._apply_changes_to_file", {"file_path", "changes"});
-            auto a = sig.bind(args, kwargs);
-            py::str file_path = arg_str(a[0], "file_path");
-            py::list changes = arg_list(a[1], "changes");
-            apply_changes_to_file(self, state_of(self), file_path, changes);
-        },
-        "对单个文件应用修改");
-    cls.def(
-        "_apply_variable_references_to_file",
-        [](Refactorer& self, py::args args, py::kwargs kwargs) {
-            static const Signature sig("VBTRefactorer._apply_variable_references_to_file",
-                                       {"lines", "var_name_mapping", "file_path"});
-            auto a = sig.bind(args, kwargs);
-            py::list lines = arg_list(a[0], "lines");
-            py::dict mapping = arg_map(a[1], "var_name_mapping");
-            py::str file_path = arg_str(a[2], "file_path");
-            apply_references(self, lines, mapping, file_path);
-        },
-        "更新文件中的变量引用");
     def_line_test(cls, "_is_function_definition", is_function_header, "检查是否为函数定义行");
     def_line_test(cls, "_is_variable_declaration", is_declaration, "检查是否为变量声明行");
 
