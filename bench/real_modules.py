@@ -215,5 +215,6 @@ if __name__ == "__main__":
     except ImportError:
         audit = None
     if audit is not None:
-        total += audit(folder) or 0
+        counts = audit(folder)
+        total += sum(counts.get(k, 0) for k in ("damaged", "backups differing", "missed uses"))
     sys.exit(1 if total else 0)

@@ -29,17 +29,29 @@ import tempfile
 BOM = b"\xef\xbb\xbf"
 
 
+PRIVATE_USE = re.compile("[\ue000-\uf8ff]")
+
+
 def decode(data):
-    """(text, how) with how "utf-8", "utf-8-sig" or "gb18030"; None when neither reads."""
+    """(text, how) with how "utf-8", "utf-8-sig", "gb18030" or "cp950" (Big5 bytes, which GB18030 reads
+    mostly as private-use characters); None when none reads."""
     body, how = (data[3:], "utf-8-sig") if data.startswith(BOM) else (data, "utf-8")
     try:
         return body.decode("utf-8"), how
     except UnicodeDecodeError:
         pass
     try:
-        return data.decode("gb18030"), "gb18030"
+        text = data.decode("gb18030")
     except UnicodeDecodeError:
         return None
+    if PRIVATE_USE.search(text):
+        try:
+            big5 = data.decode("cp950")
+            if not PRIVATE_USE.search(big5):
+                return big5, "cp950"
+        except UnicodeDecodeError:
+            pass
+    return text, "gb18030"
 
 
 def physical_lines(text):

@@ -23,6 +23,7 @@ py::str message(std::initializer_list<py::handle> pieces) { return concat(pieces
 const char* codec_of(const std::string& encoding) {
     if (encoding == "utf-8" || encoding == "utf-8-sig") return "utf-8";
     if (encoding == "gb18030") return "gb18030";
+    if (encoding == "cp950") return "cp950";
     return nullptr;
 }
 

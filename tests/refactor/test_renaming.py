@@ -1,5 +1,4 @@
 """Applying recorded renames to the modules: byte for byte, within each name's scope, honest about refusals."""
-import io
 import os
 import re
 import stat
@@ -15,20 +14,9 @@ KINDS = {"g": "global_variable", "m": "module_variable", "l": "local_variable", 
 
 
 def parse(folder, capsys=None):
-    """A refactorer over a fresh parse of the folder. Where the parser does not
-    record how it decoded a module yet, a module that is not UTF-8 is given
-    its GB18030 reading, as the parser reads it."""
+    """A refactorer over a fresh parse of the folder."""
     p = VBAParser()
     p.parse_files(folder)
-    if not hasattr(p, "file_encodings"):
-        p.file_encodings = {}
-        for path in p.files:
-            data = open(path, "rb").read()
-            try:
-                data.decode("utf-8")
-            except UnicodeDecodeError:
-                p.file_encodings[path] = "gb18030"
-                p.files[path][:] = io.StringIO(data.decode("gb18030"), newline=None).readlines()
     if capsys:
         capsys.readouterr()
     return VBTRefactorer(p)
@@ -77,6 +65,13 @@ CASES = {
         [("g", "m.bas", 3, "total", "g_Total_lng")],
         {"m.bas": 'Attribute VB_Name = "m"\r\n\' 计数器 g_Total_lng\r\nPublic g_Total_lng As Long\r\nSub S()\r\n'
                   '    MsgBox "总数 total: " & g_Total_lng \' 显示 g_Total_lng\r\nEnd Sub\r\n'.encode("gb18030")},
+    ),
+    "Big5 module": (
+        {"m.bas": 'Attribute VB_Name = "m"\r\nSub 列印會員名冊()\r\n    Dim 名冊 As String, total As Long\r\n'
+                  '    total = total + 1 \' 會員 total\r\nEnd Sub\r\n'.encode("cp950")},
+        [("l", "m.bas", 3, "total", "Total_lng")],
+        {"m.bas": 'Attribute VB_Name = "m"\r\nSub 列印會員名冊()\r\n    Dim 名冊 As String, Total_lng As Long\r\n'
+                  '    Total_lng = Total_lng + 1 \' 會員 Total_lng\r\nEnd Sub\r\n'.encode("cp950")},
     ),
     "string literals": (
         {"m.bas": b'Sub S()\n    Dim html As String\n    html = "alerts.html" & "say ""html"" here" & html\n'
