@@ -1,6 +1,8 @@
 #include "engine/arithmetic.hpp"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "host/text.hpp"
 
@@ -11,79 +13,84 @@ namespace {
 // Parentheses nest at most this deep, as in the host's own parser.
 constexpr int max_nesting = 200;
 
-// One operand or result: a host int (exact, any size) or a double.
-struct Number {
-    py::object whole;  // set for a whole number
-    double real = 0.0;
+// Every operand and result is a host int or float, owned.
+py::object owned(PyObject* result) {
+    if (!result) throw py::error_already_set();
+    return py::reinterpret_steal<py::object>(result);
+}
 
-    bool is_whole() const { return static_cast<bool>(whole); }
-    double as_double() const {
-        if (!is_whole()) return real;
-        double d = PyLong_AsDouble(whole.ptr());  // OverflowError for an int too large
-        if (d == -1.0 && PyErr_Occurred()) throw py::error_already_set();
-        return d;
-    }
-    static Number of_real(double d) {
-        Number n;
-        n.real = d;
-        return n;
-    }
-    static Number of_whole(PyObject* owned) {
-        if (!owned) throw py::error_already_set();
-        Number n;
-        n.whole = py::reinterpret_steal<py::object>(owned);
-        return n;
-    }
-};
+// Whole-number results beyond this many bits are refused before the host
+// starts on them: no level or period comes near, and a product or power of
+// that size would take the host minutes and gigabytes.
+constexpr long long max_whole_bits = 1 << 20;
 
-[[noreturn]] void raise_zero_division() {
-    PyErr_SetString(PyExc_ZeroDivisionError, "division by zero");
+long long bits_of(const py::object& whole) {
+    const long long bits = PyLong_AsLongLong(owned(PyObject_CallMethod(whole.ptr(), "bit_length", nullptr)).ptr());
+    if (bits == -1 && PyErr_Occurred()) throw py::error_already_set();
+    return bits;
+}
+
+[[noreturn]] void raise_too_large() {
+    PyErr_SetString(PyExc_OverflowError, "integer result too large to compute");
     throw py::error_already_set();
 }
 
-Number apply(char op, const Number& a, const Number& b) {
-    if (op == '/') {
-        if (a.is_whole() && b.is_whole()) return Number::of_whole(PyNumber_TrueDivide(a.whole.ptr(), b.whole.ptr()));
-        const double divisor = b.as_double();
-        const double dividend = a.as_double();
-        if (divisor == 0.0) raise_zero_division();
-        return Number::of_real(dividend / divisor);
-    }
-    if (a.is_whole() && b.is_whole()) {
-        switch (op) {
-            case '+': return Number::of_whole(PyNumber_Add(a.whole.ptr(), b.whole.ptr()));
-            case '-': return Number::of_whole(PyNumber_Subtract(a.whole.ptr(), b.whole.ptr()));
-            default: return Number::of_whole(PyNumber_Multiply(a.whole.ptr(), b.whole.ptr()));
-        }
-    }
-    const double x = a.as_double();
-    const double y = b.as_double();
+void check_product_size(const py::object& a, const py::object& b) {
+    if (!PyLong_CheckExact(a.ptr()) || !PyLong_CheckExact(b.ptr())) return;
+    if (bits_of(a) + bits_of(b) > max_whole_bits) raise_too_large();
+}
+
+void check_power_size(const py::object& base, const py::object& exponent) {
+    if (!PyLong_CheckExact(base.ptr()) || !PyLong_CheckExact(exponent.ptr())) return;
+    int overflow = 0;
+    const long long e = PyLong_AsLongLongAndOverflow(exponent.ptr(), &overflow);
+    if (overflow < 0 || (!overflow && e <= 1)) return;  // a negative power is a float
+    const long long bits = bits_of(base);
+    if (bits <= 1) return;  // 0, 1 and -1 stay small
+    if (overflow > 0 || static_cast<double>(bits - 1) * static_cast<double>(e) > max_whole_bits) raise_too_large();
+}
+
+py::object apply(int op, const py::object& a, const py::object& b) {
     switch (op) {
-        case '+': return Number::of_real(x + y);
-        case '-': return Number::of_real(x - y);
-        default: return Number::of_real(x * y);
+        case '+': return owned(PyNumber_Add(a.ptr(), b.ptr()));
+        case '-': return owned(PyNumber_Subtract(a.ptr(), b.ptr()));
+        case '*':
+            check_product_size(a, b);
+            return owned(PyNumber_Multiply(a.ptr(), b.ptr()));
+        case '/': return owned(PyNumber_TrueDivide(a.ptr(), b.ptr()));
+        case 'f': return owned(PyNumber_FloorDivide(a.ptr(), b.ptr()));
+        case '%': return owned(PyNumber_Remainder(a.ptr(), b.ptr()));
+        default:
+            check_power_size(a, b);
+            return owned(PyNumber_Power(a.ptr(), b.ptr(), Py_None));
     }
 }
 
-Number negate(const Number& a) {
-    if (a.is_whole()) return Number::of_whole(PyNumber_Negative(a.whole.ptr()));
-    return Number::of_real(-a.real);
+py::object signed_value(bool negative, const py::object& value) {
+    return negative ? owned(PyNumber_Negative(value.ptr())) : owned(PyNumber_Positive(value.ptr()));
 }
 
 bool is_blank(Py_UCS4 c) { return c == ' ' || c == '\t' || c == '\f' || c == '\v' || c == '\r' || c == '\n'; }
 bool is_digit(Py_UCS4 c) { return c >= '0' && c <= '9'; }
+bool is_operator_start(Py_UCS4 c) {
+    return c == '+' || c == '-' || c == '*' || c == '/' || c == '%' || c == '(' || c == ')';
+}
 
-// Recursive descent over the code points of the text:
+// Recursive descent over the code points of the text, with the host's
+// grammar for these operators:
 //   sum     := product (('+' | '-') product)*
-//   product := signed (('*' | '/') signed)*
-//   signed  := ('+' | '-')* operand
+//   product := factor (('*' | '/' | '//' | '%') factor)*
+//   factor  := ('+' | '-')* power
+//   power   := operand ('**' factor)?
 //   operand := number | '(' sum ')'
+// Runs of signs and chains of powers are read in loops, so only
+// parentheses take stack, and those are bounded.
 class Parser {
 public:
     explicit Parser(py::handle text) : text_(text), v_(text) {}
 
-    Number parse() {
-        Number result = sum(0);
+    py::object parse() {
+        py::object result = sum(0);
         skip_blanks();
         if (pos_ != v_.size()) fail();
         return result;
@@ -104,37 +111,64 @@ private:
         skip_blanks();
         return pos_ < v_.size() ? v_[pos_] : 0;
     }
+    Py_UCS4 at(Py_ssize_t i) const { return i < v_.size() ? v_[i] : 0; }
 
-    Number sum(int depth) {
-        Number acc = product(depth);
+    py::object sum(int depth) {
+        py::object acc = product(depth);
         for (Py_UCS4 c = peek(); c == '+' || c == '-'; c = peek()) {
             ++pos_;
-            acc = apply(static_cast<char>(c), acc, product(depth));
+            acc = apply(static_cast<int>(c), acc, product(depth));
         }
         return acc;
     }
 
-    Number product(int depth) {
-        Number acc = signed_operand(depth);
-        for (Py_UCS4 c = peek(); c == '*' || c == '/'; c = peek()) {
-            ++pos_;
-            acc = apply(static_cast<char>(c), acc, signed_operand(depth));
-        }
+    // The multiplicative operator at the position ('f' for '//'), consumed;
+    // 0 when there is none ('**' belongs to a power).
+    int product_operator() {
+        const Py_UCS4 c = peek();
+        if (c == '*' && at(pos_ + 1) != '*') return ++pos_, '*';
+        if (c == '/' && at(pos_ + 1) == '/') return pos_ += 2, 'f';
+        if (c == '/') return ++pos_, '/';
+        if (c == '%') return ++pos_, '%';
+        return 0;
+    }
+
+    py::object product(int depth) {
+        py::object acc = factor(depth);
+        for (int op = product_operator(); op; op = product_operator()) acc = apply(op, acc, factor(depth));
         return acc;
     }
 
-    Number signed_operand(int depth) {
-        // A run of signs is read in a loop, so a long run needs no stack.
+    bool sign_run() {
         bool negative = false;
         for (Py_UCS4 c = peek(); c == '+' || c == '-'; c = peek()) {
             if (c == '-') negative = !negative;
             ++pos_;
         }
-        Number value = operand(depth);
-        return negative ? negate(value) : value;
+        return negative;
     }
 
-    Number operand(int depth) {
+    // a ** s1 b ** s2 c ... is a ** (s1 (b ** (s2 c))): the operands and the
+    // signs before them are collected, then folded from the right.
+    py::object factor(int depth) {
+        std::vector<std::pair<bool, py::object>> chain;
+        bool negative = sign_run();
+        for (;;) {
+            py::object base = operand(depth);
+            chain.emplace_back(negative, std::move(base));
+            if (!(peek() == '*' && at(pos_ + 1) == '*')) break;
+            pos_ += 2;
+            negative = sign_run();
+        }
+        py::object acc = chain.back().second;
+        for (size_t k = chain.size() - 1; k > 0; --k) {
+            acc = signed_value(chain[k].first, acc);
+            acc = apply('p', chain[k - 1].second, acc);
+        }
+        return chain.front().first ? signed_value(true, acc) : acc;
+    }
+
+    py::object operand(int depth) {
         const Py_UCS4 c = peek();
         if (c == '(') {
             if (depth >= max_nesting) {
@@ -142,7 +176,7 @@ private:
                 throw py::error_already_set();
             }
             ++pos_;
-            Number inner = sum(depth + 1);
+            py::object inner = sum(depth + 1);
             if (peek() != ')') fail();
             ++pos_;
             return inner;
@@ -150,7 +184,7 @@ private:
         return number();
     }
 
-    Number number() {
+    py::object number() {
         const Py_ssize_t start = pos_;
         const Py_ssize_t n = v_.size();
         Py_ssize_t digits = 0;
@@ -171,9 +205,7 @@ private:
             if (exponent_digits == 0) fail();
         }
         // A number runs into a letter, a digit of another script or a point: not a number.
-        if (pos_ < n && !is_blank(v_[pos_]) && v_[pos_] != '+' && v_[pos_] != '-' && v_[pos_] != '*' &&
-            v_[pos_] != '/' && v_[pos_] != '(' && v_[pos_] != ')')
-            fail();
+        if (pos_ < n && !is_blank(v_[pos_]) && !is_operator_start(v_[pos_])) fail();
         std::string literal;
         literal.reserve(static_cast<size_t>(pos_ - start));
         for (Py_ssize_t i = start; i < pos_; ++i) literal.push_back(static_cast<char>(v_[i]));
@@ -181,9 +213,9 @@ private:
             // Correctly rounded, as the host reads a float literal; too large reads as inf.
             const double d = PyOS_string_to_double(literal.c_str(), nullptr, nullptr);
             if (d == -1.0 && PyErr_Occurred()) throw py::error_already_set();
-            return Number::of_real(d);
+            return owned(PyFloat_FromDouble(d));
         }
-        return Number::of_whole(PyLong_FromString(literal.c_str(), nullptr, 10));
+        return owned(PyLong_FromString(literal.c_str(), nullptr, 10));
     }
 
     py::handle text_;
@@ -198,9 +230,7 @@ py::object evaluate_arithmetic(py::handle text) {
         PyErr_Format(PyExc_TypeError, "an arithmetic expression must be text, not %.200s", Py_TYPE(text.ptr())->tp_name);
         throw py::error_already_set();
     }
-    Number result = Parser(text).parse();
-    if (result.is_whole()) return result.whole;
-    return py::float_(result.real);
+    return Parser(text).parse();
 }
 
 }  // namespace tallowby::engine

@@ -13,12 +13,19 @@ bool empty_text(py::handle value) { return equal(value, py::str("")); }
 
 py::object os_path() { return py::module_::import("os").attr("path"); }
 
-// The text from the last "." of a file name on removed.
-py::str without_extension(const py::str& name) {
+// The folder a device file unpacks into: the file name with the text from
+// its last "." on removed; a name that this leaves empty or only dots
+// ("...zip") would name the device folder itself or its parent, and becomes
+// one "_" per character instead (at least one), as the common module names
+// that folder.
+py::str unpacked_folder_name(const py::str& name) {
     Py_ssize_t dot = PyUnicode_FindChar(name.ptr(), '.', 0, PY_SSIZE_T_MAX, -1);
     if (dot == -2) throw py::error_already_set();
-    if (dot < 0) return name;
-    return name[py::slice(0, dot, 1)];
+    const py::str stem = dot < 0 ? name : py::str(name[py::slice(0, dot, 1)]);
+    const Py_ssize_t n = PyUnicode_GET_LENGTH(stem.ptr());
+    for (Py_ssize_t i = 0; i < n; ++i)
+        if (PyUnicode_READ_CHAR(stem.ptr(), i) != '.') return stem;
+    return py::str(std::string(static_cast<size_t>(n > 0 ? n : 1), '_'));
 }
 
 bool ends_with(const py::str& lowered, const char* ending) {
@@ -82,7 +89,7 @@ void read_device(py::handle self, const py::str& device_path, const py::str& pow
             put_log(self, std::string("Error: file extension is not supported."));
         }
         py::object candidate =
-            path.attr("join")(self.attr("device_directory"), without_extension(path.attr("basename")(device_path)));
+            path.attr("join")(self.attr("device_directory"), unpacked_folder_name(path.attr("basename")(device_path)));
         if (path.attr("isdir")(candidate).cast<bool>()) self.attr("device_directory") = candidate;
     }
 

@@ -1,6 +1,7 @@
 // The first six columns of a job sheet (the flow rows, one sheet row per test
 // instance) and the finishing step of the engine's sheets.
 #include "engine/engine.hpp"
+#include "engine/job_sheet.hpp"
 #include "engine/lead_operations.hpp"
 
 namespace tallowby::engine {
@@ -9,7 +10,7 @@ void init_job_sheet(py::handle self) {
     py::object sheet = self.attr("work_sheet");
     const char* const headers[] = {"Opcode", "Parameter", "TestNumber", "HardBinNumber", "SortBinNumber", "Result"};
     int column = 0;
-    for (const char* h : headers) sheet.attr("write")(0, column++, h);
+    for (const char* h : headers) write_cell(sheet, py::int_(0), py::int_(column++), py::str(h));
     sheet.attr("set_column")(1, 1, 20);
     sheet.attr("set_column")(2, 5, 15);
     self.attr("write_row_index") = py::int_(0);
@@ -27,15 +28,16 @@ void test_table_process(py::handle self, py::handle flow_table_index, py::handle
     for (py::handle entry : py::iter(instances[name])) {
         (void)entry;  // every instance row repeats the flow row's values
         int column = 0;
-        for (const char* key : keys) sheet.attr("write")(row, column++, flow_table_info[py::str(key)]);
+        for (const char* key : keys)
+            write_cell(sheet, row, py::int_(column++), py::object(flow_table_info[py::str(key)]));
         if (equal(flow_table_info[py::str("Opcode")], py::str("nop"))) {
             sheet.attr("set_row")(row, py::none(), self.attr("format_red"));
         }
         py::object result = flow_table_info[py::str("Result")];
         if (equal(result, py::str("None")) || equal(result, py::str(""))) {
-            sheet.attr("write")(row, 5, result, self.attr("format_yellow"));
+            write_cell(sheet, row, py::int_(5), result, self.attr("format_yellow"));
         } else {
-            sheet.attr("write")(row, 5, result);
+            write_cell(sheet, row, py::int_(5), result);
         }
         row = row + py::int_(1);
     }

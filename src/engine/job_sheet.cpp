@@ -20,6 +20,16 @@ void write_text(py::handle sheet, py::handle row, py::handle col, py::handle tex
     }
 }
 
+void write_cell(py::handle sheet, py::handle row, py::handle col, py::handle value, py::handle cell_format) {
+    if (PyUnicode_Check(value.ptr())) {
+        write_text(sheet, row, col, value, cell_format);
+    } else if (cell_format.is_none()) {
+        sheet.attr("write")(row, col, value);
+    } else {
+        sheet.attr("write")(row, col, value, cell_format);
+    }
+}
+
 void log_and_print(py::handle engine, const py::str& line) {
     put_log(engine, line);
     host::print_line(line);

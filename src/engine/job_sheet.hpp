@@ -22,6 +22,12 @@ py::str path_join(py::handle folder, py::handle name);
 // never taken for a formula, a link or a number.
 void write_text(py::handle sheet, py::handle row, py::handle col, py::handle text, py::handle cell_format = py::none());
 
+// A cell of the check workbook: a text through write_text, so that no text
+// of a sheet ever becomes a formula or a link; any other value (a number, a
+// missing value) through the worksheet's write().
+void write_cell(py::handle sheet, py::handle row, py::handle col, py::handle value,
+                py::handle cell_format = py::none());
+
 // A log line of the engine that also goes to standard output.
 void log_and_print(py::handle engine, const py::str& line);
 

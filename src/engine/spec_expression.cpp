@@ -13,8 +13,8 @@ namespace {
 // A value that refers back to itself never resolves: stop at this depth.
 constexpr int max_resolution_depth = 64;
 // Values that fan out into many variables at every level grow the text
-// exponentially: stop after this many variables in one resolution.
-constexpr long max_variables = 100000;
+// exponentially: no resolved text may be longer than this.
+constexpr Py_ssize_t max_resolved_length = 1 << 20;
 
 py::object item(py::handle map, py::handle key) {
     PyObject* v = PyObject_GetItem(map.ptr(), key.ptr());
@@ -37,6 +37,31 @@ py::str text_or_raise(const py::object& value, const char* what) {
 }
 
 bool is_operator(Py_UCS4 c) { return c == '+' || c == '-' || c == '*' || c == '/' || c == '(' || c == ')'; }
+bool is_blank(Py_UCS4 c) { return c == ' ' || c == '\t' || c == '\f' || c == '\v' || c == '\r' || c == '\n'; }
+bool is_digit(Py_UCS4 c) { return c >= '0' && c <= '9'; }
+
+// Whether `text` is one decimal number ('3', ' 0.9 ', '.5', '1E-3'), which
+// needs no parentheses wherever it is put; a sign makes it an expression.
+bool is_single_number(const py::str& text) {
+    host::StrView v(text);
+    Py_ssize_t i = 0, n = v.size(), digits = 0;
+    while (i < n && is_blank(v[i])) ++i;
+    while (i < n && is_digit(v[i])) ++i, ++digits;
+    if (i < n && v[i] == '.') {
+        ++i;
+        while (i < n && is_digit(v[i])) ++i, ++digits;
+    }
+    if (digits == 0) return false;
+    if (i < n && (v[i] == 'e' || v[i] == 'E')) {
+        ++i;
+        if (i < n && (v[i] == '+' || v[i] == '-')) ++i;
+        Py_ssize_t exponent_digits = 0;
+        while (i < n && is_digit(v[i])) ++i, ++exponent_digits;
+        if (exponent_digits == 0) return false;
+    }
+    while (i < n && is_blank(v[i])) ++i;
+    return i == n;
+}
 
 // The spec variable an operand names: its first "_" and every blank removed.
 py::str variable_name(const py::str& token) {
@@ -44,15 +69,45 @@ py::str variable_name(const py::str& token) {
     return replaced(replaced(token, underscore, nothing, 1), blank, nothing, -1);
 }
 
+// The resolved text, built from its pieces once their total length is known
+// to stay within bounds.
+class Pieces {
+public:
+    void add(const py::str& piece) {
+        length_ += PyUnicode_GET_LENGTH(piece.ptr());
+        if (length_ > max_resolved_length) {
+            PyErr_Format(PyExc_RecursionError,
+                         "spec expression does not resolve: its values expand to more than %zd characters",
+                         max_resolved_length);
+            throw py::error_already_set();
+        }
+        if (PyList_Append(list_.ptr(), piece.ptr()) < 0) throw py::error_already_set();
+    }
+    py::str joined() const {
+        PyObject* r = PyUnicode_Join(py::str("").ptr(), list_.ptr());
+        if (!r) throw py::error_already_set();
+        return py::reinterpret_steal<py::str>(r);
+    }
+
+private:
+    py::list list_;
+    Py_ssize_t length_ = 0;
+};
+
 class Resolver {
 public:
     Resolver(py::handle engine, py::handle spec_dict, py::handle category, py::handle selector)
         : engine_(engine), spec_dict_(spec_dict), category_(category), selector_(selector) {}
 
+    // `target` with every "=" removed and each spec variable replaced, in
+    // place, by its resolved value: in parentheses unless the value is a
+    // single number or stands alone. The work is linear in the resolved
+    // text: a value text met again in this resolution is taken from the
+    // cache.
     py::str resolve(py::handle target, int depth) {
-        static const py::str equals_sign("="), nothing("");
+        static const py::str equals_sign("="), nothing(""), open("("), close(")");
         py::object owned = py::reinterpret_borrow<py::object>(target);
-        py::str text = replaced(text_or_raise(owned, "a spec expression"), equals_sign, nothing, -1);
+        const py::str text = replaced(text_or_raise(owned, "a spec expression"), equals_sign, nothing, -1);
 
         // Operands between the operator characters (blanks kept, empty ones
         // too) and the operators in order: one operand more than operators.
@@ -71,35 +126,32 @@ public:
         }
 
         py::object selector_type;  // the last one found in this text
-        const size_t n_ops = operators.size();
+        const bool alone = operators.empty();
+        Pieces pieces;
         for (size_t i = 0; i < tokens.size(); ++i) {
+            if (i > 0) pieces.add(operators[i - 1]);
             const py::str& token = tokens[i];
-            if (host::StrView(token).find('_') < 0) continue;
-            const py::str name = variable_name(token);
-            if (++variables_ > max_variables) {
-                PyErr_Format(PyExc_RecursionError, "spec variable %R: its values expand to too many variables",
-                             name.ptr());
-                throw py::error_already_set();
+            if (host::StrView(token).find('_') < 0) {
+                pieces.add(token);
+                continue;
             }
+            const py::str name = variable_name(token);
             if (depth >= max_resolution_depth) {
                 PyErr_Format(PyExc_RecursionError,
                              "spec variable %R does not resolve: its values refer back to it (deeper than %d levels)",
                              name.ptr(), max_resolution_depth);
                 throw py::error_already_set();
             }
-            const py::str value = resolve(value_of(name, selector_type), depth + 1);
-            if (n_ops == 0) {
-                text = replaced(text, token, value, -1);
-            } else if (i == n_ops) {
-                text = replaced(text, concat(operators[i - 1], token), concat(operators[i - 1], value), -1);
-            } else if (i == 0) {
-                text = replaced(text, concat(token, operators[0]), concat(value, operators[0]), 1);
+            const py::str value = resolved_value(value_of(name, selector_type), depth + 1);
+            if (alone || is_single_number(value)) {
+                pieces.add(value);
             } else {
-                text = replaced(text, concat(concat(operators[i - 1], token), operators[i]),
-                                concat(concat(operators[i - 1], value), operators[i]), -1);
+                pieces.add(open);
+                pieces.add(value);
+                pieces.add(close);
             }
         }
-        return text;
+        return pieces.joined();
     }
 
 private:
@@ -139,10 +191,22 @@ private:
         return item(item(spec_dict_, name), key);
     }
 
+    // A value text resolves the same wherever it is met: once per resolution.
+    py::str resolved_value(const py::object& value_text, int depth) {
+        PyObject* known = PyUnicode_CheckExact(value_text.ptr()) ? PyDict_GetItemWithError(cache_.ptr(), value_text.ptr())
+                                                                  : nullptr;
+        if (known) return py::reinterpret_borrow<py::str>(known);
+        if (PyErr_Occurred()) throw py::error_already_set();
+        py::str value = resolve(value_text, depth);
+        if (PyUnicode_CheckExact(value_text.ptr()) && PyDict_SetItem(cache_.ptr(), value_text.ptr(), value.ptr()) < 0)
+            throw py::error_already_set();
+        return value;
+    }
+
     py::handle engine_, spec_dict_, category_, selector_;
     py::object glob_;
+    py::dict cache_;  // value text -> resolved text
     int version_3_ = -1;  // whether spec_version is "3.0", once read
-    long variables_ = 0;
 };
 
 }  // namespace

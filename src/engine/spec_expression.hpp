@@ -10,10 +10,14 @@ namespace py = pybind11;
 // `target` with every "=" removed and every spec variable (an operand that
 // holds "_") replaced by its value, itself resolved first: the engine's
 // glob_spec_dict entry of the variable, else the entry of `spec_dict` under
-// category + " " + the variable's selector type. Failed look-ups raise; a
-// missing selector type in a "3.0" spec map is logged on the engine and the
-// selector type of an earlier variable of the same text is used. Values
-// that refer back to themselves raise RecursionError.
+// category + " " + the variable's selector type. A value that is not a
+// single number goes in parentheses ('1+2' into '_A*2' gives '(1+2)*2'),
+// unless it makes up the whole text. Failed look-ups raise; a missing
+// selector type in a "3.0" spec map is logged on the engine and the
+// selector type of an earlier variable of the same text is used. Each value
+// text is resolved once per call. Values that refer back to themselves, or
+// that expand to a text of more than 1,048,576 characters, raise
+// RecursionError.
 py::str resolve_spec_variables(py::handle engine, py::handle target, py::handle spec_dict, py::handle category_name,
                                py::handle selector_name);
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/engine.hpp"
+#include "engine/job_sheet.hpp"
 #include "engine/lead_operations.hpp"
 
 namespace tallowby::engine {
@@ -10,6 +11,15 @@ namespace tallowby::engine {
 namespace {
 
 py::str numbered(const char* prefix, Py_ssize_t i) { return py::str(prefix + std::to_string(i)); }
+
+// write(row, col, value) of a summary sheet, texts always as text cells.
+struct CellWriter {
+    py::handle sheet;
+    void operator()(Py_ssize_t row, Py_ssize_t col, py::handle value) const {
+        write_cell(sheet, py::int_(row), py::int_(col), value);
+    }
+    void operator()(Py_ssize_t row, Py_ssize_t col, const char* text) const { (*this)(row, col, py::str(text)); }
+};
 
 Py_ssize_t size_of(py::handle obj) {
     Py_ssize_t n = PyObject_Size(obj.ptr());
@@ -27,7 +37,7 @@ py::dict rule(const char* type, py::handle format) {
 }  // namespace
 
 void write_pat_tset_map(py::handle self, py::handle pat2inst_dict, py::handle my_dict, py::handle worksheet) {
-    py::object write = worksheet.attr("write");
+    const CellWriter write{worksheet};
     int period = PyObject_RichCompareBool(self.attr("cycle_mode").ptr(), py::str("Period").ptr(), Py_EQ);
     if (period < 0) throw py::error_already_set();
     const char* value_label = period ? "Period_" : "Frequency_";
@@ -64,7 +74,7 @@ void write_pat_tset_map(py::handle self, py::handle pat2inst_dict, py::handle my
 
 void write_bin_descrp(py::handle self, py::handle worksheet) {
     py::object bins = self.attr("sort_bin_dscrp");
-    py::object write = worksheet.attr("write");
+    const CellWriter write{worksheet};
     Py_ssize_t i = 0;
     for (py::handle pair : py::iter(bins)) {
         write(i, 0, pair[py::int_(0)]);
@@ -75,7 +85,7 @@ void write_bin_descrp(py::handle self, py::handle worksheet) {
 }
 
 void write_inst_para(py::handle self, py::handle worksheet) {
-    py::object write = worksheet.attr("write");
+    const CellWriter write{worksheet};
     py::object red = self.attr("format_red");
     py::str details_key("ArgDetails");
     Py_ssize_t w = 0;
@@ -135,7 +145,7 @@ void write_power_pin_clamp(py::handle self, py::handle worksheet) {
     }
     py::object table = engine_global("pd").attr("DataFrame").attr("from_dict")(with_clamps, py::arg("orient") = "index");
     table = table.attr("reindex")(py::arg("index") = py::list(rows), py::arg("columns") = py::list(columns));
-    py::object write = worksheet.attr("write");
+    const CellWriter write{worksheet};
     write(0, 0, "Test Instance");
     Py_ssize_t j = 1;
     for (py::handle label : py::iter(table.attr("columns"))) write(0, j++, label);

@@ -33,6 +33,37 @@ py::object open_workbook(const py::str& path) {
     return table_library().attr("ExcelWriter")(path, py::arg("engine") = "openpyxl");
 }
 
+// Runs `body` on the workbook writer at `path` inside its scope, which saves
+// the file when it is left. A failure before the first sheet exists would
+// make the save fail in its turn and hide the failure behind its own: the
+// writer is then given a sheet of its own so that it saves and closes
+// cleanly, the file is removed, and the original failure reaches the caller.
+template <typename Body>
+void write_workbook(const py::str& path, Body&& body) {
+    host::WithScope scope(open_workbook(path));
+    bool abandoned = false;
+    try {
+        scope.run([&](const py::object& book) {
+            try {
+                body(book);
+            } catch (py::error_already_set&) {
+                const py::object workbook = book.attr("book");
+                if (py::len(workbook.attr("worksheets")) == 0) {
+                    workbook.attr("create_sheet")();
+                    abandoned = true;
+                }
+                throw;
+            }
+        });
+    } catch (py::error_already_set&) {
+        if (abandoned) {
+            py::object os = py::module_::import("os");
+            if (os.attr("path").attr("lexists")(path).cast<bool>()) os.attr("remove")(path);
+        }
+        throw;
+    }
+}
+
 py::str concat(const char* head, const py::str& tail) {
     PyObject* joined = PyUnicode_Concat(py::str(head).ptr(), tail.ptr());
     if (!joined) throw py::error_already_set();
@@ -59,8 +90,7 @@ py::str generate_dry_run_report(py::handle writer, py::handle update_progressbar
     host::print_line(concat("正在生成dry-run报告: ", path));
     py::object all_issues = parser.attr("get_all_variable_issues")();
     update_progressbar(10);
-    host::WithScope scope(open_workbook(path));
-    scope.run([&](const py::object& book) {
+    write_workbook(path, [&](const py::object& book) {
         const struct {
             const char* key;
             const char* sheet;
@@ -92,8 +122,7 @@ py::str generate_dry_run_report(py::handle writer, py::handle update_progressbar
 py::str generate_refactor_report(py::handle writer, py::handle changes_made, const py::str& output_dir) {
     py::str path = new_report_path(output_dir, "VBT_Refactor_Report_");
     host::print_line(concat("正在生成重构报告: ", path));
-    host::WithScope scope(open_workbook(path));
-    scope.run([&](const py::object& book) {
+    write_workbook(path, [&](const py::object& book) {
         writer.attr("_write_refactor_changes_sheet")(book, changes_made, "Refactor Changes");
         writer.attr("_write_refactor_summary_sheet")(book, changes_made, "Refactor Summary");
     });

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -142,6 +143,124 @@ py::str sub_flow_path(const py::str& caller, const py::str& name) {
 py::handle value(const py::dict& record, const char* key) { return PyDict_GetItemString(record.ptr(), key); }
 bool is_empty(const py::dict& record, const char* key) { return PyUnicode_GET_LENGTH(value(record, key).ptr()) == 0; }
 
+// A job sheet holds at most this many rows, and a read that would expand
+// to more flow rows, or call more sub-flows, fails before it starts.
+constexpr Py_ssize_t max_expanded = 1 << 20;
+
+// Whether a record can be built from the row: fields 6 and 7, and with more
+// than 8 fields also the test number, bins and result.
+bool record_fits(const host::TabFields& fields, bool ultraflex) {
+    const size_t n = fields.size();
+    return n > 7 && (n <= 8 || n > (ultraflex ? 19u : 14u));
+}
+
+// Whether the record of a row that fits lacks a bin.
+bool bins_missing(const host::TabFields& fields, bool ultraflex) {
+    if (fields.size() <= 8) return true;
+    return fields.empty_at(ultraflex ? 16 : 11) || fields.empty_at(ultraflex ? 18 : 13);
+}
+
+// Counts above the bound are all the same: they stop at one more than it.
+Py_ssize_t capped_sum(Py_ssize_t a, Py_ssize_t b) { return std::min(a + b, max_expanded + 1); }
+
+// A sheet being counted: its path, lines, next line, and the rows and calls
+// it has come to so far, its sub-flows included.
+struct CountedSheet {
+    OpenSheet sheet;
+    Py_ssize_t rows = 0;
+    Py_ssize_t calls = 0;
+};
+
+enum class Expansion { within_limit, too_many_rows, too_many_calls, read_fails };
+
+// How far a read of `path` would expand: each sheet is read and counted
+// once, its rows and calls remembered, so that the count is quick however
+// often sub-flows are called. A sheet that the read itself would fail on (a
+// missing file, a short row, a cycle) ends the count: the read then fails at
+// that point as it always does, unless the rows before it are already too
+// many. Nothing is printed.
+Expansion count_expansion(const py::str& path, bool ultraflex) {
+    py::dict done;  // sheet path -> (rows, calls)
+    std::vector<CountedSheet> stack;
+    Py_ssize_t total_rows = 0, total_calls = 0;  // in reading order, up to the sheet and row at hand
+    auto verdict = [&](bool fails) {
+        if (total_rows > max_expanded) return Expansion::too_many_rows;
+        if (total_calls > max_expanded) return Expansion::too_many_calls;
+        return fails ? Expansion::read_fails : Expansion::within_limit;
+    };
+    // Opens a sheet to count, or adds the counts of one already counted;
+    // false when the sheet is one still being counted (a cycle).
+    auto open = [&](const py::str& requested) -> bool {
+        CountedSheet counted;
+        counted.sheet.path = retry_space_encoded(requested);
+        if (PyObject* known = PyDict_GetItemWithError(done.ptr(), counted.sheet.path.ptr())) {
+            const Py_ssize_t rows = PyLong_AsSsize_t(PyTuple_GET_ITEM(known, 0));
+            const Py_ssize_t calls = PyLong_AsSsize_t(PyTuple_GET_ITEM(known, 1));
+            total_rows = capped_sum(total_rows, rows);
+            total_calls = capped_sum(total_calls, calls);
+            stack.back().rows = capped_sum(stack.back().rows, rows);
+            stack.back().calls = capped_sum(stack.back().calls, calls);
+            return true;
+        }
+        if (PyErr_Occurred()) throw py::error_already_set();
+        {
+            host::TextFile file(counted.sheet.path);
+            counted.sheet.lines = file.readlines();
+            file.close();
+        }
+        identify(counted.sheet);
+        for (const auto& s : stack)
+            if (same_sheet(s.sheet, counted.sheet)) return false;
+        stack.push_back(std::move(counted));
+        return true;
+    };
+    try {
+        if (!open(path)) return verdict(true);
+        while (!stack.empty()) {
+            CountedSheet& counted = stack.back();
+            const Py_ssize_t count = PyList_GET_SIZE(counted.sheet.lines.ptr());
+            const Py_ssize_t i = counted.sheet.next++;
+            bool finished = i >= count;
+            if (!finished && i > 3) {
+                host::TabFields fields(PyList_GET_ITEM(counted.sheet.lines.ptr(), i));
+                if (fields.empty_at(6)) {
+                    finished = true;
+                } else if (is_test_opcode(fields)) {
+                    if (!fields.empty_at(5) || fields.empty_at(7)) continue;
+                    if (!record_fits(fields, ultraflex)) return verdict(true);
+                    if (bins_missing(fields, ultraflex)) {
+                        if (i + 1 >= count) return verdict(true);
+                        host::TabFields below(PyList_GET_ITEM(counted.sheet.lines.ptr(), i + 1));
+                        if (!record_fits(below, ultraflex)) return verdict(true);
+                    }
+                    counted.rows = capped_sum(counted.rows, 1);
+                    total_rows = capped_sum(total_rows, 1);
+                } else if (fields.equals_at(6, "call") && fields.empty_at(5)) {
+                    counted.calls = capped_sum(counted.calls, 1);
+                    total_calls = capped_sum(total_calls, 1);
+                    if (!open(sub_flow_path(counted.sheet.path, fields.at(7)))) return verdict(true);
+                    // `counted` is not used past this point
+                }
+            }
+            if (finished) {
+                CountedSheet ended = std::move(stack.back());
+                stack.pop_back();
+                if (PyDict_SetItem(done.ptr(), ended.sheet.path.ptr(),
+                                   py::make_tuple(ended.rows, ended.calls).ptr()) < 0)
+                    throw py::error_already_set();
+                if (!stack.empty()) {
+                    stack.back().rows = capped_sum(stack.back().rows, ended.rows);
+                    stack.back().calls = capped_sum(stack.back().calls, ended.calls);
+                }
+            }
+        }
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_Exception)) throw;
+        return verdict(true);
+    }
+    return verdict(false);
+}
+
 }  // namespace
 
 py::dict flow_content(py::handle line_list, py::handle platform) {
@@ -165,6 +284,15 @@ py::dict flow_content(py::handle line_list, py::handle platform) {
 
 void FlowTableReader::read(const py::str& path, const py::str& platform) {
     const bool ultraflex = platform_has(platform, "UltraFLEX");
+    const Expansion expansion = count_expansion(path, ultraflex);
+    if (expansion == Expansion::too_many_rows || expansion == Expansion::too_many_calls) {
+        PyErr_Format(PyExc_ValueError,
+                     expansion == Expansion::too_many_rows
+                         ? "flow table %U expands to more than %zd rows, more than a job sheet holds"
+                         : "flow table %U calls more than %zd sub-flows",
+                     file_name(path).ptr(), max_expanded);
+        throw py::error_already_set();
+    }
     std::vector<OpenSheet> stack;
     open_sheet(stack, path);
     while (!stack.empty()) {

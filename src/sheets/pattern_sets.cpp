@@ -90,6 +90,17 @@ py::object upper_of(py::handle o) {
     throw py::error_already_set();
 }
 
+// One set stands for at most this many pattern files: sets that name other
+// sets several times at every level would otherwise double their paths per
+// level until memory runs out.
+constexpr Py_ssize_t max_set_paths = 1 << 20;
+
+[[noreturn]] void raise_too_many(py::handle set_name) {
+    py::object text = steal(PyObject_Str(set_name.ptr()));
+    PyErr_Format(PyExc_ValueError, "pattern set %U stands for more than %zd pattern files", text.ptr(), max_set_paths);
+    throw py::error_already_set();
+}
+
 // Item cell of a data row for the sheet version in effect.
 size_t item_cell(const py::object& version) {
     if (version && PyUnicode_CheckExact(version.ptr())) {
@@ -164,11 +175,15 @@ void PatternSetReader::read(const py::str& requested, const py::str& platform) {
 // depth-first. `key` names the set the items belong to (null for a loose
 // item). Expansion keeps its own stack of open sets instead of recursing, so
 // deep nesting cannot exhaust the C++ stack, and a set met again while it is
-// still open is reported as a cycle.
-void PatternSetReader::expand(py::handle key, py::handle items, py::list& out) const {
+// still open is reported as a cycle. The paths of every set expanded are
+// kept in `done` (set name -> its paths), so a set is expanded only once
+// however often it is named: the work is linear in the sets, items and
+// paths.
+void PatternSetReader::expand(py::handle key, py::handle items, py::list& out, py::dict& done) const {
     struct Frame {
         py::object key;
         py::object iter;
+        py::list paths;
     };
     std::vector<Frame> stack;
     std::vector<py::object> chain;  // keys of the open sets, outermost first
@@ -177,28 +192,42 @@ void PatternSetReader::expand(py::handle key, py::handle items, py::list& out) c
         chain.push_back(py::reinterpret_borrow<py::object>(k));
         if (PySet_Add(open_keys.ptr(), k.ptr()) < 0) throw py::error_already_set();
     };
-    stack.push_back({py::reinterpret_borrow<py::object>(key), steal(PyObject_GetIter(items.ptr()))});
+    // The set named in the failure when there are too many paths.
+    const py::object top = key ? py::reinterpret_borrow<py::object>(key) : steal(PySequence_GetItem(items.ptr(), 0));
+    auto add_paths = [&](py::list& paths, py::handle more) {
+        const Py_ssize_t n = PyList_GET_SIZE(paths.ptr());
+        if (n + PyList_GET_SIZE(more.ptr()) > max_set_paths) raise_too_many(top);
+        if (PyList_SetSlice(paths.ptr(), n, n, more.ptr()) < 0) throw py::error_already_set();
+    };
+    stack.push_back({py::reinterpret_borrow<py::object>(key), steal(PyObject_GetIter(items.ptr())), py::list()});
     if (key) open_set(key);
 
     while (!stack.empty()) {
         PyObject* raw = PyIter_Next(stack.back().iter.ptr());
         if (!raw) {
             if (PyErr_Occurred()) throw py::error_already_set();
-            if (stack.back().key) {
+            Frame finished = std::move(stack.back());
+            stack.pop_back();
+            if (finished.key) {
                 if (PySet_Discard(open_keys.ptr(), chain.back().ptr()) < 0) throw py::error_already_set();
                 chain.pop_back();
+                if (PyDict_SetItem(done.ptr(), finished.key.ptr(), finished.paths.ptr()) < 0)
+                    throw py::error_already_set();
             }
-            stack.pop_back();
+            add_paths(stack.empty() ? out : stack.back().paths, finished.paths);
             continue;
         }
         py::object item = py::reinterpret_steal<py::object>(raw);
+        py::list& paths = stack.back().paths;
         py::object upper = upper_of(item);
         if (ends_with_extension(upper)) {
-            out.append(item);
+            if (PyList_GET_SIZE(paths.ptr()) >= max_set_paths) raise_too_many(top);
+            paths.append(item);
             continue;
         }
         if (contains_any_substring(upper, valid_extensions())) {
-            out.append(truncate_after_substring(item, valid_extensions()));
+            if (PyList_GET_SIZE(paths.ptr()) >= max_set_paths) raise_too_many(top);
+            paths.append(truncate_after_substring(item, valid_extensions()));
             continue;
         }
         PyObject* nested = PyDict_GetItemWithError(sets_.ptr(), upper.ptr());
@@ -210,20 +239,27 @@ void PatternSetReader::expand(py::handle key, py::handle items, py::list& out) c
         const int again = PySet_Contains(open_keys.ptr(), upper.ptr());
         if (again < 0) throw py::error_already_set();
         if (again) raise_cycle(chain, upper);
+        if (PyObject* known = PyDict_GetItemWithError(done.ptr(), upper.ptr())) {
+            add_paths(paths, known);
+            continue;
+        }
+        if (PyErr_Occurred()) throw py::error_already_set();
         open_set(upper);
-        stack.push_back({upper, steal(PyObject_GetIter(nested_items.ptr()))});
+        stack.push_back({upper, steal(PyObject_GetIter(nested_items.ptr())), py::list()});
     }
 }
 
 py::list PatternSetReader::pat_path(const py::str& item) const {
     py::list out;
+    py::dict done;
     py::tuple single = py::make_tuple(item);
-    expand(py::handle(), single, out);
+    expand(py::handle(), single, out, done);
     return out;
 }
 
 py::dict PatternSetReader::resolved() const {
     py::dict result;
+    py::dict done;
     // A snapshot of the entries, so that the walk never depends on the map
     // staying as it is.
     py::object entries = steal(PyDict_Items(sets_.ptr()));
@@ -231,7 +267,13 @@ py::dict PatternSetReader::resolved() const {
         py::handle key = PyTuple_GET_ITEM(entry.ptr(), 0);
         py::handle items = PyTuple_GET_ITEM(entry.ptr(), 1);
         py::list paths;
-        expand(key, items, paths);
+        if (PyObject* known = PyDict_GetItemWithError(done.ptr(), key.ptr())) {
+            // expanded already as a set named by an earlier one
+            if (PyList_SetSlice(paths.ptr(), 0, 0, known) < 0) throw py::error_already_set();
+        } else {
+            if (PyErr_Occurred()) throw py::error_already_set();
+            expand(key, items, paths, done);
+        }
         result[key] = paths;
     }
     return result;

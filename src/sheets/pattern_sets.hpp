@@ -24,7 +24,8 @@ public:
     // expression of line 0.
     void read(const py::str& path, const py::str& platform);
     // A new map: set name to the pattern file paths of the set, nested sets
-    // expanded. A set that contains itself raises RecursionError.
+    // expanded. A set that contains itself raises RecursionError; one that
+    // stands for more than 1,048,576 pattern files raises ValueError.
     py::dict resolved() const;
     // The pattern file paths of one item.
     py::list pat_path(const py::str& item) const;
@@ -41,7 +42,7 @@ public:
     py::object& version() { return version_; }
 
 private:
-    void expand(py::handle key, py::handle items, py::list& out) const;
+    void expand(py::handle key, py::handle items, py::list& out, py::dict& done) const;
 
     py::list tset_names_;
     py::dict sets_;

@@ -20,14 +20,15 @@ py::bytes fs_encoded(const py::str& path) {
     return py::reinterpret_steal<py::bytes>(encoded);
 }
 
-// Creates or truncates the output file, like the ">" of a shell; raises the
-// host's OSError subclass for errno with the path.
+// Creates or truncates the output file, like the ">" of a shell, but never
+// through a symbolic link: a link there is refused with the open error
+// (ELOOP). Raises the host's OSError subclass for errno with the path.
 int open_output(const py::str& output_path) {
     py::bytes raw = fs_encoded(output_path);
     int fd;
     Py_BEGIN_ALLOW_THREADS
     do {
-        fd = ::open(PyBytes_AS_STRING(raw.ptr()), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        fd = ::open(PyBytes_AS_STRING(raw.ptr()), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0666);
     } while (fd < 0 && errno == EINTR);
     Py_END_ALLOW_THREADS
     if (fd < 0) {
@@ -80,7 +81,10 @@ void wait_for(pid_t pid) {
 }  // namespace
 
 void run_pattern_tool(const py::str& pattern_path, const py::str& output_path) {
-    py::bytes pattern = fs_encoded(pattern_path);
+    // A path that starts with "-" would be read by the tool as an option.
+    const bool option_like =
+        PyUnicode_GET_LENGTH(pattern_path.ptr()) > 0 && PyUnicode_READ_CHAR(pattern_path.ptr(), 0) == '-';
+    py::bytes pattern = fs_encoded(option_like ? py::str(py::str("./") + pattern_path) : pattern_path);
     const int fd = open_output(output_path);
 
     char program[] = "patinfo";

@@ -133,3 +133,106 @@ def test_sinks():
     m._Marlet__put_data_log("line")
     m.update_progressbar(2.5)
     assert seen == ["line", 2.5]
+
+
+def files_under(folder):
+    return sorted(os.path.relpath(os.path.join(d, f), folder) for d, _, fs in os.walk(folder) for f in fs)
+
+
+@pytest.fixture
+def sandbox(tmp_path):
+    """sandbox(device name) -> (engine over sandbox/outer/temp, the device path beside it); everything
+    an unpacking writes must stay inside temp."""
+
+    def make(name):
+        temp = tmp_path / "outer" / "temp"
+        temp.mkdir(parents=True)
+        return Marlet(str(temp)), temp, tmp_path / "outer" / name
+
+    return make
+
+
+@pytest.mark.parametrize(
+    "name, layout, folder",
+    [
+        ("DEVICE.ZIP", "top folder", "DEVICE"),  # DEVICE.ZIP holding DEVICE/...: the usual way to zip a program
+        ("device.zip", "top folder", "device"),
+        ("DEVICE.ZIP", "root", "DEVICE"),
+        ("...zip", "root", "__"),  # a name of dots names no folder above
+        (".zip", "root", "_"),
+        ("...zip", "top folder", "__"),
+    ],
+)
+def test_archive_layouts_end_with_the_job_list_found(sandbox, name, layout, folder):
+    m, temp, archive = sandbox(name)
+    sheets = write_device(archive.parent / "src", jobs={"CP1": {}})
+    top = name[: name.rfind(".")] + "/" if layout == "top folder" else ""
+    with zipfile.ZipFile(archive, "w") as z:
+        for f in sheets.iterdir():
+            z.write(f, top + f.name)
+    m.read_device(str(archive), "", "", "UltraFLEX", None, "", "", 0, None)
+    assert m.device_directory == os.path.join(str(temp), folder)
+    assert list(m.get_job_list()) == ["CP1"]
+    assert files_under(temp) == sorted(os.path.join(folder, f.name) for f in sheets.iterdir())
+
+
+def test_archive_members_never_leave_the_folder(sandbox, tmp_path):
+    m, temp, archive = sandbox("d.zip")
+    outside = tmp_path / "outer" / "elsewhere"
+    outside.mkdir()
+    (temp / "d").mkdir()
+    os.symlink(outside, temp / "d" / "link")  # a link in the target folder leading out of it
+    with zipfile.ZipFile(archive, "w") as z:
+        z.writestr("../../escaped.txt", "x")
+        z.writestr("/abs.txt", "x")
+        z.writestr("link/through.txt", "x")
+        z.writestr("sub/../../up.txt", "x")
+        z.writestr("Job List.txt", "h\nh\nh\nh\n")
+    m.read_device(str(archive), "", "", "UltraFLEX", None, "", "", 0, None)
+    assert files_under(tmp_path / "outer") == sorted(
+        ["d.zip", os.path.join("temp", "d", "Job List.txt"), os.path.join("temp", "d", "abs.txt"),
+         os.path.join("temp", "d", "escaped.txt"), os.path.join("temp", "d", "sub", "up.txt")])
+    assert m.get_job_list() == {}
+
+
+class StubBook:
+    """A macro workbook as the workbook library hands it out, with sheet titles that a
+    hostile file may carry whether or not the library itself would accept them."""
+
+    class Sheet:
+        def __init__(self, title, rows):
+            self.title, self.rows = title, rows
+
+        def iter_rows(self, values_only):
+            return iter(self.rows)
+
+    def __init__(self, titles):
+        job_list = [("h",)] * 4 + [("", "CP1", "", "TI", "FLOW", "AC", "DC", "PS", "")]
+        self.worksheets = [self.Sheet("Job List", job_list)] + [self.Sheet(t, [("a", None, 1)]) for t in titles]
+
+    def close(self):
+        pass
+
+
+@pytest.mark.parametrize(
+    "title, file_name",
+    [
+        ("../../x", "______x.txt"),
+        ("/abs/path", "_abs_path.txt"),
+        ("a\\b", "a_b.txt"),
+        ("..", "__.txt"),
+        ("sub/../../../x", "sub" + "_" * 10 + "x.txt"),
+        ("Flow Main", "Flow Main.txt"),
+    ],
+)
+def test_workbook_sheets_are_written_inside_the_folder(sandbox, tmp_path, monkeypatch, title, file_name):
+    import openpyxl
+
+    m, temp, workbook = sandbox("prog.xlsm")
+    monkeypatch.setattr(openpyxl, "load_workbook", lambda *args, **kwargs: StubBook([title]))
+    m.read_device(str(workbook), "", "", "UltraFLEX", None, "", "", 0, None)
+    assert m.device_directory == os.path.join(str(temp), "prog")
+    assert list(m.get_job_list()) == ["CP1"]
+    assert files_under(tmp_path / "outer") == sorted(
+        [os.path.join("temp", "prog", "Job List.txt"), os.path.join("temp", "prog", file_name)])
+    assert (temp / "prog" / file_name).read_text() == "a\t\t1\n"

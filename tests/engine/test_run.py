@@ -112,3 +112,18 @@ def test_report_writer_failure_keeps_check_workbook(tmp_path, device_engine, cap
     assert len(result) == 1 and result[0].endswith(".xlsm")
     assert logs[-2:] == ["An exception occurred!Please check!!!", "display gone"]
     assert logs[-3] == "发现 0 个Enum定义"
+
+
+def test_flow_that_fans_out_ends_the_run_with_its_message(tmp_path, device_engine, capsys):
+    d = device(tmp_path)
+    head = "".join(f"header\t{i}\n" for i in range(4))
+    call = "\t" * 6 + "call\t{}\t\n"
+    levels = 21
+    for i in range(levels):
+        (d / f"F{i}.txt").write_text(head + call.format(f"F{i + 1}") * 2)
+    (d / f"F{levels}.txt").write_text(head + "\t".join(flow_row("Test", "CONT", "100", "1", "1", "Fail")) + "\n")
+    (d / "Flow_Main.txt").write_text(head + call.format("F0"))
+    m, logs, _ = device_engine(d)
+    assert m.run(["CP1"], str(tmp_path)) == []
+    assert logs[-2:] == ["An exception occurred!Please check!!!",
+                         "flow table Flow_Main.txt expands to more than 1048576 rows, more than a job sheet holds"]

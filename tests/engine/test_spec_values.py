@@ -1,4 +1,6 @@
 import math
+import subprocess
+import sys
 
 import pytest
 
@@ -58,7 +60,8 @@ SPEC = {
         ("_VDD", "3.0", "Cat", "min", "0.8"),  # selector type from "SELECTORS " + selector
         ("_VIO", "1.0", "CAT", "", "0.9*2"),  # a value with variables is resolved first
         ("_A", "1.0", "CAT", "", "2"),  # the global spec wins over the spec map
-        ("_SUM*2", "1.0", "CAT", "", "1+2*2"),  # no parentheses around an inserted value
+        ("_SUM*2", "1.0", "CAT", "", "(1+2)*2"),  # an expression goes in parentheses
+        ("_SUM", "1.0", "CAT", "", "1+2"),  # unless it is the whole text
     ],
 )
 def test_spec_map_values_by_category_and_selector(resolve, target, version, category, selector, expected):
@@ -106,6 +109,44 @@ def test_failed_lookups_raise(resolve, log, target, spec):
 def test_values_that_never_resolve_end_with_an_error(resolve, glob):
     with pytest.raises(RecursionError):
         resolve("_A" if "A" in glob else "_L0", glob=glob)
+
+
+@pytest.mark.parametrize(
+    "target, glob, expected",
+    [
+        ("_A*2", {"A": "1+2"}, "(1+2)*2"),
+        ("2*_A", {"A": "-1"}, "2*(-1)"),  # a sign makes an expression: -1**2 is not (-1)**2
+        ("_A**2", {"A": "-1"}, "(-1)**2"),
+        ("(_A)", {"A": "1+2"}, "((1+2))"),
+        ("_A/_B", {"A": " 1.5 ", "B": "2E-3"}, " 1.5 /2E-3"),  # single numbers as they are
+        ("_A+_B", {"A": "_B*2", "B": "1-1"}, "((1-1)*2)+(1-1)"),
+        ("_A*3", {"A": ""}, "()*3"),  # an empty value no longer passes for a missing term
+    ],
+)
+def test_values_that_are_not_single_numbers_go_in_parentheses(resolve, target, glob, expected):
+    assert resolve(target, glob=glob) == expected
+
+
+def test_many_references_to_a_value_resolve_it_once(resolve):
+    # every reference to the same value takes the resolved text from the cache;
+    # 4,000 references to a value of 100 variables resolve at once
+    glob = {"BIG": "+".join(["_ONE"] * 100), "ONE": "1"}
+    text = resolve("*".join(["_BIG"] * 4000), glob=glob)
+    assert text == "*".join(["(" + "+".join(["1"] * 100) + ")"] * 4000)
+
+
+def test_resolved_texts_beyond_a_megabyte_fail_before_they_are_built():
+    # 4,000 references to a 10 KB value would make a 40 MB text
+    code = """
+import pytest
+from tallowby.marlet import Marlet
+m = Marlet(".")
+m.glob_spec_dict = {"BIG": "+".join(["1"] * 5000)}
+m.spec_version = ""
+with pytest.raises(RecursionError, match="more than 1048576 characters"):
+    m._Marlet__spec_calculation("*".join(["_BIG"] * 4000), {}, "CAT", "TYP")
+"""
+    subprocess.run([sys.executable, "-c", code], check=True, timeout=60)
 
 
 def test_spec_calculation_arguments_as_the_host_binds_them(engine):

@@ -283,3 +283,25 @@ def test_missing_sheets_and_short_files(write_sheet, headers, tmp_path):
         parser.read_flow_table(main, UFX)
     assert [r["Parameter"] for r in parser.get_test_suite_info()] == ["A"]
     assert not os.path.exists(tmp_path / "gone.txt")
+
+
+@pytest.mark.parametrize(
+    "leaf, message",
+    [
+        ([row("Test", "t", "1", "1", "1")], "flow table F0.txt expands to more than 1048576 rows, more than a job sheet holds"),
+        ([], "flow table F0.txt calls more than 1048576 sub-flows"),
+    ],
+)
+def test_sub_flows_that_fan_out_fail_before_any_row_is_kept(write_sheet, headers, tmp_path, leaf, message):
+    # each level calls the next twice: 2**21 leaves
+    levels = 21
+    for i in range(levels):
+        write_sheet(f"F{i}.txt", headers(4) + [row("call", f"F{i + 1}"), row("call", f"F{i + 1}")])
+    write_sheet(f"F{levels}.txt", headers(4) + leaf)
+    parser = Garvel()
+    with pytest.raises(ValueError) as info:
+        parser.read_flow_table(str(tmp_path / "F0.txt"), UFX)
+    assert str(info.value) == message
+    assert parser.get_test_suite_info() == []
+    # a flow within the bound expands as always
+    assert len(read(str(tmp_path / f"F{levels - 10}.txt"))) == (2**10 if leaf else 0)

@@ -1,5 +1,7 @@
 """Pattern set sheets, pattern file paths of sets and cycle counts from pattern listings."""
 import re
+import subprocess
+import sys
 
 import pytest
 
@@ -378,3 +380,30 @@ def test_scanning_agrees_with_the_host(tmp_path, counted, start):
         expected = reference_count(f.readlines())
     counted.read_pattern_file(path, "burst")
     assert counted.get_pattern_cycle_info()["BURST"] == expected
+
+
+def test_a_long_chain_of_sets_resolves_each_set_once(write_sheet):
+    # every set of the chain would otherwise be walked again for each set above it
+    depth = 16000
+    rows = [row(f"S{i}", f"s{i + 1}") for i in range(depth)] + [row(f"S{depth}", "leaf.pat")]
+    path = sheet(write_sheet, rows)
+    code = f"""
+from tallowby.pendrel import Pendrel
+p = Pendrel()
+p.read_pattern_set({path!r}, "./patterns", "UltraFLEX")
+resolved = p.get_pattern_set_info()
+assert len(resolved) == {depth + 1} and all(v == ["leaf.pat"] for v in resolved.values())
+"""
+    subprocess.run([sys.executable, "-c", code], check=True, timeout=60)
+
+
+def test_sets_that_double_at_every_level_fail_before_memory_runs_out(write_sheet):
+    levels = 30
+    rows = [r for i in range(levels) for r in (row(f"S{i}", f"s{i + 1}"), row(f"S{i}", f"S{i + 1}"))]
+    parser = read(sheet(write_sheet, rows + [row(f"S{levels}", "leaf.pat")]))
+    with pytest.raises(ValueError) as info:
+        parser.get_pattern_set_info()
+    assert str(info.value) == "pattern set S0 stands for more than 1048576 pattern files"
+    with pytest.raises(ValueError, match="^pattern set s0 stands for more than"):
+        parser.get_pat_path("s0")
+    assert parser.get_pat_path(f"s{levels - 19}") == ["leaf.pat"] * 2**19  # within the bound

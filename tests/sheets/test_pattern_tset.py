@@ -165,3 +165,27 @@ def test_arguments_are_exact_texts(args, message):
     with pytest.raises(TypeError) as info:
         Pendrel().read_tset_from_pattern(*args)
     assert str(info.value) == message
+
+
+@pytest.mark.parametrize("name", ["-o x", "--help", "-"])
+def test_a_pattern_path_never_reaches_the_tool_as_an_option(patinfo, tmp_path, monkeypatch, name):
+    monkeypatch.chdir(tmp_path)
+    (tmp_path / "pats").mkdir()
+    (tmp_path / name).write_text("")
+    # a folder without separators puts the file path's pieces first
+    assert query("pats", "./" + name) == []
+    assert patinfo.calls == [["./" + name, "-tset"]]
+
+
+@pytest.mark.parametrize("target_exists", [True, False])
+def test_output_file_that_is_a_symbolic_link_is_refused(patinfo, program, tmp_path, target_exists):
+    target = tmp_path / "elsewhere.txt"
+    if target_exists:
+        target.write_text("kept")
+    (program / "pattern_tset.txt").symlink_to(target)
+    parser = Pendrel()
+    with pytest.raises(OSError) as info:
+        parser.read_tset_from_pattern(str(program), "./patterns/burst/a.patx")
+    assert info.value.filename == f"{program}/pattern_tset.txt"
+    assert patinfo.calls == []
+    assert (target.read_text() == "kept") if target_exists else not target.exists()
