@@ -190,18 +190,6 @@ py::list split_universal_lines(py::handle text) {
     return out;
 }
 
-py::list read_utf8_lines_ignoring_errors(py::handle path) {
-    py::str text;
-    {
-        py::object bytes = read_all_bytes(path);
-        PyObject* decoded =
-            PyUnicode_DecodeUTF8(PyBytes_AS_STRING(bytes.ptr()), PyBytes_GET_SIZE(bytes.ptr()), "ignore");
-        if (!decoded) throw py::error_already_set();
-        text = py::reinterpret_steal<py::str>(decoded);
-    }
-    return split_universal_lines(text);
-}
-
 }  // namespace tallowby::host
 
 namespace tallowby::host {

@@ -1,5 +1,6 @@
-// Reading a whole UTF-8 text file into its lines in one go, with the result of
-// the host's text I/O: open(path, encoding="utf-8", errors="ignore").readlines().
+// Reading a whole module file into its lines in one go: one binary read,
+// the encoding chosen from the bytes, universal newlines as the host's text
+// I/O splits them.
 #pragma once
 
 #include <pybind11/pybind11.h>
@@ -7,22 +8,16 @@
 namespace tallowby::host {
 namespace py = pybind11;
 
-// open(path, encoding="utf-8", errors="ignore").readlines(), line for line:
-// the file is opened with the host's open(path, "rb", 0) (so a missing file, a
-// folder, a denied file or a path of the wrong type fail with the host's own
-// exceptions and texts), read with one read and closed in every case; the bytes
-// are decoded with the host's UTF-8 codec, undecodable bytes dropped, and the
-// decoded text is split as by split_universal_lines.
-py::list read_utf8_lines_ignoring_errors(py::handle path);
-
 // A VBA module as the parser reads it: the text is decoded as UTF-8 when its
 // bytes are valid UTF-8 (a leading BOM dropped: "utf-8-sig"), otherwise as
 // GB18030 when that decodes them strictly ("gb18030"; but as Big5 as Windows
 // writes it, "cp950", when that reads them strictly and GB18030 gives
 // private-use characters where Big5 gives none), otherwise as UTF-8
 // with the undecodable bytes dropped ("utf-8-lossy", a leading BOM dropped
-// too), and split as by split_universal_lines. The file is opened and read as
-// by read_utf8_lines_ignoring_errors.
+// too), and split as by split_universal_lines. The file is opened with the
+// host's open(path, "rb", 0) (so a missing file, a folder, a denied
+// file or a path of the wrong type fail with the host's own exceptions and
+// texts), read with one read and closed in every case.
 struct ModuleText {
     py::list lines;
     const char* encoding;  // "utf-8", "utf-8-sig", "gb18030", "cp950" or "utf-8-lossy"

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <string_view>
-#include <unordered_set>
 
 namespace tallowby::refactor {
 
@@ -471,35 +470,6 @@ Text fold(const Text& text) {
     Text out(text);
     for (char32_t& c : out) c = Py_UNICODE_TOLOWER(c);
     return out;
-}
-
-bool is_identifier(const Text& name) {
-    if (name.empty() || name.size() > 255 || !is_letter(name[0])) return false;
-    return std::all_of(name.begin(), name.end(), is_word);
-}
-
-bool is_keyword(const Text& lower) {
-    static const std::unordered_set<Text> words = [] {
-        std::unordered_set<Text> set;
-        for (const char* w :
-             {"addressof", "and", "any", "as", "attribute", "boolean", "byref", "byte", "byval", "call", "case",
-              "cbool", "cbyte", "ccur", "cdate", "cdbl", "cdec", "cint", "clng", "clnglng", "clngptr", "close",
-              "const", "csng", "cstr", "currency", "cvar", "cverr", "date", "debug", "decimal", "declare", "defbool",
-              "defbyte", "defcur", "defdate", "defdbl", "defdec", "defint", "deflng", "deflnglng", "deflngptr",
-              "defobj", "defsng", "defstr", "defvar", "dim", "do", "doevents", "double", "each", "else", "elseif",
-              "empty", "end", "endif", "enum", "eqv", "erase", "error", "event", "exit", "false", "fix", "for",
-              "friend", "function", "get", "global", "gosub", "goto", "if", "imp", "implements", "in", "input",
-              "int", "integer", "is", "lbound", "len", "lenb", "let", "like", "lock", "long", "longlong", "longptr",
-              "loop", "lset", "me", "mod", "new", "next", "not", "nothing", "null", "object", "on", "open",
-              "option", "optional", "or", "paramarray", "preserve", "print", "private", "property", "ptrsafe",
-              "public", "put", "raiseevent", "redim", "rem", "resume", "return", "rset", "seek", "select", "set",
-              "sgn", "single", "static", "step", "stop", "string", "sub", "then", "to", "true", "type", "typeof",
-              "ubound", "unlock", "until", "variant", "wend", "while", "with", "withevents", "write", "xor"}) {
-            set.insert(Text(w, w + std::char_traits<char>::length(w)));
-        }
-        return set;
-    }();
-    return words.count(lower) != 0;
 }
 
 bool declares_name(Role role) {

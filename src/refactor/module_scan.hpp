@@ -71,10 +71,6 @@ ModuleScan scan_module(std::vector<Text> lines, const Text& file_stem);
 
 // Simple lower-case mapping of each code point, as VBA compares names.
 Text fold(const Text& text);
-// A letter, then letters, digits and underscores; at most 255 characters.
-bool is_identifier(const Text& name);
-// A reserved word of VBA (given folded).
-bool is_keyword(const Text& lower);
 
 // Roles that declare a name in a scope (a procedure's or a module's).
 bool declares_name(Role role);

@@ -10,6 +10,7 @@
 
 #include "host/console.hpp"
 #include "host/text.hpp"
+#include "vba/identifiers.hpp"
 #include "refactor/change_records.hpp"
 
 namespace tallowby::refactor {
@@ -203,12 +204,12 @@ private:
         c.new_name = to_text(c.new_obj);
         c.old_lower = fold(c.old_name);
         c.new_lower = fold(c.new_name);
-        if (!is_identifier(c.old_name) || is_keyword(c.old_lower))
+        if (!vba::is_vba_identifier(c.old_name))
             return refuse(c, concat({from_utf8("原名称 '"), c.old_obj, from_utf8("' 不是合法的VBA标识符")}));
-        if (!is_identifier(c.new_name))
+        if (!vba::has_name_form(c.new_name))
             return refuse(c, concat({from_utf8("新名称 '"), c.new_obj,
                                      from_utf8("' 不是合法的VBA标识符（须以字母开头，只含字母、数字和下划线，最多255个字符）")}));
-        if (is_keyword(c.new_lower))
+        if (vba::is_vba_keyword(c.new_name))
             return refuse(c, concat({from_utf8("新名称 '"), c.new_obj, from_utf8("' 是VBA的保留字")}));
         PyObject* found = PyDict_GetItemWithError(module_index_.ptr(), c.file_path.ptr());
         if (!found && PyErr_Occurred()) throw py::error_already_set();

@@ -4,13 +4,20 @@
 
 #include <pybind11/pybind11.h>
 
+#include <string_view>
+
 namespace tallowby::vba {
 namespace py = pybind11;
 
-// Whether `name` (a str) may name a variable, procedure, Type or Enum.
+// A letter, then letters, digits or "_"; at most 255 characters.
+bool has_name_form(std::u32string_view name);
+// A reserved word of the language or one of its built-in type, conversion
+// and statement names (ASCII letters in any case).
+bool is_vba_keyword(std::u32string_view name);
+inline bool is_vba_identifier(std::u32string_view name) { return has_name_form(name) && !is_vba_keyword(name); }
+
+// The same for a str (false for anything else).
 bool is_vba_identifier(py::handle name);
-// Whether `name` is a reserved word of the language (ignoring case).
-bool is_vba_keyword(py::handle name);
 // The form under which VBA compares a name: str.lower().
 py::str name_key(py::handle name);
 

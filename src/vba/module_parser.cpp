@@ -322,7 +322,6 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
             end = PyUnicode_GET_LENGTH(line.ptr());
             // The items' own strip() may have changed the maps.
             procedure.list = module.list = py::object();
-            if (i >= PyList_GET_SIZE(lines.ptr())) i = PyList_GET_SIZE(lines.ptr()) - 1;
         }
         const StrView v = have_line ? StrView(line) : StrView(source, start, end);
         auto part = [&]() -> LinePart {
