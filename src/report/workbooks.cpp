@@ -29,27 +29,22 @@ py::str new_report_path(const py::str& output_dir, const char* prefix) {
     }
 }
 
-py::object open_workbook(const py::str& path) {
-    return table_library().attr("ExcelWriter")(path, py::arg("engine") = "openpyxl");
-}
-
 // Runs `body` on the workbook writer at `path` inside its scope, which saves
-// the file when it is left. A failure before the first sheet exists would
-// make the save fail in its turn and hide the failure behind its own: the
-// writer is then given a sheet of its own so that it saves and closes
-// cleanly, the file is removed, and the original failure reaches the caller.
+// the file when it is left. A report that fails before its first sheet
+// leaves no file: the writer is given a sheet of its own so that it saves and
+// closes cleanly (a workbook holds at least one), the file is removed, and
+// the original failure reaches the caller.
 template <typename Body>
 void write_workbook(const py::str& path, Body&& body) {
-    host::WithScope scope(open_workbook(path));
+    host::WithScope scope(open_table_writer(path));
     bool abandoned = false;
     try {
         scope.run([&](const py::object& book) {
             try {
                 body(book);
             } catch (py::error_already_set&) {
-                const py::object workbook = book.attr("book");
-                if (py::len(workbook.attr("worksheets")) == 0) {
-                    workbook.attr("create_sheet")();
+                if (sheet_count(book) == 0) {
+                    add_placeholder_sheet(book);
                     abandoned = true;
                 }
                 throw;
