@@ -1,5 +1,5 @@
 """The automatic refactoring (every suggested rename) over a generated program
-folder, against the floor of reading, backing up and writing the same files
+folder, against the floor of reading, backing up and writing its modules
 with plain Python file I/O.
 
 Usage: python bench/bench_refactor.py [--modules N] [--lines L]
@@ -7,7 +7,7 @@ Usage: python bench/bench_refactor.py [--modules N] [--lines L]
 Runs at N modules and at 2N. Each figure is the best of three fresh
 processes, each on a fresh copy of the folder: the refactoring child parses
 the copy (not timed) and times refactor_all_issues; the floor child reads
-every module that the refactoring rewrites, writes a backup copy of it and
+every module of the copy, writes a backup copy of it and
 writes it back. Prints both times, their ratio, and the ratio of the time at
 2N to the time at N. The folders are generated once under bench/data/
 (ignored by git); the copies are made there too and removed afterwards.
