@@ -1,0 +1,130 @@
+"""The automatic refactoring (every suggested rename) over a generated program
+folder, against the floor of reading, backing up and writing its modules
+with plain Python file I/O.
+
+Usage: python bench/bench_refactor.py [--modules N] [--lines L]
+
+Runs at N modules and at 2N. Each figure is the best of three fresh
+processes, each on a fresh copy of the folder: the refactoring child parses
+the copy (not timed) and times refactor_all_issues; the floor child reads
+every module of the copy, writes a backup copy of it and
+writes it back. Prints both times, their ratio, and the ratio of the time at
+2N to the time at N. The folders are generated once under bench/data/
+(ignored by git); the copies are made there too and removed afterwards.
+"""
+import argparse
+import contextlib
+import io
+import json
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+DATA = os.path.join(HERE, "data")
+
+
+def module_paths(root):
+    paths = []
+    for folder, _, names in os.walk(root):
+        paths += [os.path.join(folder, n) for n in names if n.lower().endswith(".bas")]
+    return sorted(paths)
+
+
+def refactor(root):
+    """In the child process: parse the folder, then time the refactoring."""
+    from tallowby.quillon.quillon import VBAParser, VBTRefactorer
+
+    parser = VBAParser()
+    with contextlib.redirect_stdout(io.StringIO()):
+        parser.parse_files(root)
+    refactorer = VBTRefactorer(parser)
+    out = io.StringIO()
+    start = time.perf_counter()
+    with contextlib.redirect_stdout(out):
+        answer = refactorer.refactor_all_issues()
+    took = time.perf_counter() - start
+    printed = out.getvalue().splitlines()
+    rewritten = sum(1 for line in printed if line.startswith("已修改文件: "))
+    renames = sum(len(records) for records in refactorer.changes_made.values())
+    lines = sum(len(v) for v in parser.files.values())
+    print(json.dumps({"time": took, "answer": answer, "rewritten": rewritten, "renames": renames,
+                      "lines": lines}))
+
+
+def floor(root):
+    """In the child process: read, back up and write back every module."""
+    paths = module_paths(root)
+    start = time.perf_counter()
+    for path in paths:
+        with open(path, "rb") as f:
+            data = f.read()
+        with open(path + ".backup_floor", "xb") as f:
+            f.write(data)
+        with open(path, "wb") as f:
+            f.write(data)
+    print(json.dumps({"time": time.perf_counter() - start, "files": len(paths)}))
+
+
+def fresh_copy(source):
+    copy = os.path.join(DATA, "refactor_copy")
+    shutil.rmtree(copy, ignore_errors=True)
+    shutil.copytree(source, copy)
+    return copy
+
+
+def child(mode, source):
+    copy = fresh_copy(source)
+    try:
+        out = subprocess.run([sys.executable, __file__, mode, copy], check=True, capture_output=True,
+                             text=True).stdout
+    finally:
+        shutil.rmtree(copy, ignore_errors=True)
+    return json.loads(out.strip().splitlines()[-1])
+
+
+def folder_for(modules, lines):
+    root = os.path.join(DATA, f"program_{modules}x{lines}")
+    if not os.path.isdir(root):
+        subprocess.run([sys.executable, os.path.join(HERE, "gen_vba_program.py"), root, "--modules",
+                        str(modules), "--lines", str(lines)], check=True)
+    return root
+
+
+def best_of_three(mode, source):
+    return min((child(mode, source) for _ in range(3)), key=lambda r: r["time"])
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--modules", type=int, default=1500)
+    ap.add_argument("--lines", type=int, default=1000)
+    ap.add_argument("--refactor-child", help=argparse.SUPPRESS)
+    ap.add_argument("--floor-child", help=argparse.SUPPRESS)
+    args = ap.parse_args()
+    if args.refactor_child:
+        refactor(args.refactor_child)
+        return
+    if args.floor_child:
+        floor(args.floor_child)
+        return
+
+    times = []
+    for modules in (args.modules, 2 * args.modules):
+        source = folder_for(modules, args.lines)
+        ours = best_of_three("--refactor-child", source)
+        base = best_of_three("--floor-child", source)
+        if ours["rewritten"] != base["files"]:
+            print(f"note: the refactoring rewrote {ours['rewritten']} of the {base['files']} modules")
+        times.append(ours["time"])
+        print(f"{modules} modules, {ours['lines']} lines, {ours['renames']} renames, "
+              f"{ours['rewritten']} modules rewritten (answer {ours['answer']}): "
+              f"refactor {ours['time']:.2f} s, floor {base['time']:.2f} s, "
+              f"ratio to floor {ours['time'] / base['time']:.2f}")
+    print(f"doubling ratio: {times[1] / times[0]:.2f}")
+
+
+if __name__ == "__main__":
+    main()
