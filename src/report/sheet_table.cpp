@@ -31,27 +31,25 @@ void SheetTable::add(std::initializer_list<py::handle> values) {
     if (PyList_Append(rows_.ptr(), row) < 0) throw py::error_already_set();
 }
 
-
 namespace {
 
 // The XlsxWriter workbook behind a pandas writer, or None for a writer of
 // another engine.
 py::object xlsxwriter_book(py::handle writer) {
-    static PyObject* workbook_type = py::object(py::module_::import("xlsxwriter.workbook").attr("Workbook")).release().ptr();
+    static PyObject* workbook_type =
+        py::object(py::module_::import("xlsxwriter.workbook").attr("Workbook")).release().ptr();
     py::object book = writer.attr("book");
     const int is_xlsxwriter = PyObject_IsInstance(book.ptr(), workbook_type);
     if (is_xlsxwriter < 0) throw py::error_already_set();
     return is_xlsxwriter ? book : py::none();
 }
 
-PyObject* call(PyObject* method, std::initializer_list<PyObject*> args) {
-    PyObject* const* argv = args.begin();
-    PyObject* result = PyObject_Vectorcall(method, argv, args.size(), nullptr);
+// Calls `method` with positional `args`; its result is dropped.
+void call_discarding(PyObject* method, std::initializer_list<PyObject*> args) {
+    PyObject* result = PyObject_Vectorcall(method, args.begin(), args.size(), nullptr);
     if (!result) throw py::error_already_set();
-    return result;
+    Py_DECREF(result);
 }
-
-void call_discarding(PyObject* method, std::initializer_list<PyObject*> args) { Py_DECREF(call(method, args)); }
 
 // The format pandas gives a header cell: bold, a thin border all round,
 // centred, at the top.
@@ -73,7 +71,8 @@ struct SheetCalls {
           write_boolean(sheet.attr("write_boolean")) {}
 
     // One cell as pandas writes a value of that type: nothing for a missing
-    // value or an empty text, inf as its text, any other object that is no number as its text.
+    // value or an empty text, inf as its text, any other object that is no
+    // number as its text.
     void write(PyObject* row, PyObject* column, PyObject* value) const {
         if (value == Py_None) return;
         if (PyUnicode_Check(value)) {
@@ -130,12 +129,6 @@ Py_ssize_t sheet_count(py::handle writer) {
     return n;
 }
 
-void add_placeholder_sheet(py::handle writer) {
-    py::object book = xlsxwriter_book(writer);
-    if (!book.is_none()) book.attr("add_worksheet")();
-    else writer.attr("book").attr("create_sheet")();
-}
-
 void SheetTable::write(py::handle writer, py::handle sheet_name) const {
     py::object book = xlsxwriter_book(writer);
     if (!book.is_none()) return write_cells(book, sheet_name);
@@ -173,7 +166,8 @@ void SheetTable::write_cells(py::handle book, py::handle sheet_name) const {
     for (Py_ssize_t r = 0; r < rows; ++r) {
         PyObject* row = PyList_GET_ITEM(rows_.ptr(), r);
         py::int_ index(r + 1);
-        for (size_t c = 0; c < headers_.size(); ++c) calls.write(index.ptr(), columns[c].ptr(), PyList_GET_ITEM(row, c));
+        for (size_t c = 0; c < headers_.size(); ++c)
+            calls.write(index.ptr(), columns[c].ptr(), PyList_GET_ITEM(row, c));
     }
 }
 

@@ -22,10 +22,8 @@ py::module_ table_library();
 // is never taken for a formula or a link).
 py::object open_table_writer(py::handle path);
 
-// The workbook of a writer: its sheet count, and a first sheet for a writer
-// that has none (so that it can be saved and closed).
+// How many sheets a writer's workbook holds.
 Py_ssize_t sheet_count(py::handle writer);
-void add_placeholder_sheet(py::handle writer);
 
 class SheetTable {
 public:

@@ -31,9 +31,9 @@ py::str new_report_path(const py::str& output_dir, const char* prefix) {
 
 // Runs `body` on the workbook writer at `path` inside its scope, which saves
 // the file when it is left. A report that fails before its first sheet
-// leaves no file: the writer is given a sheet of its own so that it saves and
-// closes cleanly (a workbook holds at least one), the file is removed, and
-// the original failure reaches the caller.
+// leaves no file: the writer still saves and closes cleanly (XlsxWriter gives
+// a workbook without sheets one of its own), the file is removed, and the
+// original failure reaches the caller.
 template <typename Body>
 void write_workbook(const py::str& path, Body&& body) {
     host::WithScope scope(open_table_writer(path));
@@ -43,10 +43,7 @@ void write_workbook(const py::str& path, Body&& body) {
             try {
                 body(book);
             } catch (py::error_already_set&) {
-                if (sheet_count(book) == 0) {
-                    add_placeholder_sheet(book);
-                    abandoned = true;
-                }
+                abandoned = sheet_count(book) == 0;
                 throw;
             }
         });
