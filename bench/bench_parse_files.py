@@ -6,7 +6,9 @@ Usage: python bench/bench_parse_files.py [--modules N] [--lines L]
 Runs at N modules and at 2N (each the best of two fresh processes, so that
 the peak resident size is that of one parse), and prints lines per second, peak
 memory, the ratio to the floor and the ratio of the time at 2N to the time
-at N; beside each, the time that taking the peak memory alone costs on this
+at N, for parse_files alone and for parse_files plus the first full
+collection of the host's cyclic collector after it (which walks every object
+of the model that the collector tracks; their count is printed); beside each, the time that taking the peak memory alone costs on this
 machine, and the time of a parse that finds the peak's worth of memory just
 given back by the process (on a virtual machine whose fresh pages cost more
 the more are taken, this separates the machine's share of the doubling ratio
@@ -14,6 +16,7 @@ from the parser's). The folders are generated once under bench/data/ (ignored by
 """
 import argparse
 import contextlib
+import gc
 import io
 import json
 import os
@@ -59,9 +62,13 @@ def measure(root, warm=0):
     with contextlib.redirect_stdout(io.StringIO()):
         parser.parse_files(root)
     took = time.perf_counter() - start
+    gc.collect()
+    with_collection = time.perf_counter() - start
+    tracked = len(gc.get_objects())
     references = sum(len(v) for v in parser.variable_references.values())
     peak_kib = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
-    print(json.dumps({"lines": lines, "floor": floor, "parse": took, "peak_kib": peak_kib,
+    print(json.dumps({"lines": lines, "floor": floor, "parse": took, "with_collection": with_collection,
+                      "tracked": tracked, "peak_kib": peak_kib,
                       "references": references}))
 
 
@@ -116,10 +123,13 @@ def main():
         results.append(r)
         print(f"{modules} modules, {r['lines']} lines, {r['references']} references: "
               f"parse_files {r['parse']:.2f} s ({r['lines'] / r['parse']:,.0f} lines/s), "
-              f"floor {r['floor']:.2f} s, ratio to floor {r['parse'] / r['floor']:.2f}, "
+              f"floor {r['floor']:.2f} s, ratio to floor {r['parse'] / r['floor']:.2f}; "
+              f"with the first full collection {r['with_collection']:.2f} s, ratio "
+              f"{r['with_collection'] / r['floor']:.2f} ({r['tracked']:,} tracked objects); "
               f"peak {r['peak_kib'] / 1024:.0f} MiB (taking that much fresh memory alone: {r['touch']:.2f} s; "
               f"parse_files after taking and freeing it: {r['warmed']:.2f} s)")
-    print(f"doubling ratio: {results[1]['parse'] / results[0]['parse']:.2f} "
+    print(f"doubling ratio: {results[1]['parse'] / results[0]['parse']:.2f}, with the collection "
+          f"{results[1]['with_collection'] / results[0]['with_collection']:.2f} "
           f"(of taking the peak memory alone: {results[1]['touch'] / results[0]['touch']:.2f}; "
           f"of parse_files after taking and freeing the peak: {results[1]['warmed'] / results[0]['warmed']:.2f})")
 

@@ -7,6 +7,7 @@
 #include "engine/engine.hpp"
 #include "engine/job_sheet.hpp"
 #include "engine/lead_operations.hpp"
+#include "engine/run_cache.hpp"
 #include "host/console.hpp"
 #include "host/text.hpp"
 
@@ -63,6 +64,28 @@ void log_row_failure(py::handle self, const char* headline, py::error_already_se
     print(py::int_(index), row);
 }
 
+// What reading a job's pattern-set or test-instance sheets gave: the
+// reader's results, the sheets that failed (path, error text) in order, and
+// the last sheet read without failure (None if none was). Kept in the run's
+// cache as one tuple, so that a later job with the same sheets replays the
+// same log lines.
+struct JobSheets {
+    py::object first = py::none();
+    py::object second = py::none();
+    py::list failures;
+    py::object last_read = py::none();
+
+    JobSheets() = default;
+    explicit JobSheets(const py::object& answer) {
+        const py::tuple t = py::reinterpret_borrow<py::tuple>(answer);
+        first = t[0];
+        second = t[1];
+        failures = py::reinterpret_borrow<py::list>(t[2]);
+        last_read = t[3];
+    }
+    py::object answer() const { return py::make_tuple(first, second, failures, last_read); }
+};
+
 }  // namespace
 
 void run_each_flow(py::handle self, const py::str& job_name) {
@@ -97,28 +120,58 @@ void run_each_flow(py::handle self, const py::str& job_name) {
     progress(self, py::int_(2));
 
     py::object cache = self.attr("last_flow_info");
-    py::object pattern_sets = engine_global("Pendrel")();
-    for (py::handle path : pattern_set_paths) {
-        guarded(
-            [&] {
-                pattern_sets.attr("read_pattern_set")(path, self.attr("pattern_path"), platform);
-                cache.attr("pattern_set_name") = path;
-            },
-            [&](py::error_already_set&) { put_log(self, std::string("Warning: cannot read PatternSet, please check it!")); });
-    }
-    self.attr("pattern_set_dict") = pattern_sets.attr("get_pattern_set_info")();
-    self.attr("pattern_cycle_dict") = pattern_sets.attr("get_pattern_cycle_info")();
+    const py::object pattern_path = self.attr("pattern_path");
+    CacheKey pattern_set_key("pattern sets");
+    pattern_set_key.text(pattern_path).text(platform);
+    for (py::handle path : pattern_set_paths) pattern_set_key.file(path);
+    const py::object pattern_set_answer = read_once(pattern_set_key, [&] {
+        JobSheets read;
+        py::object pattern_sets = engine_global("Pendrel")();
+        for (py::handle path : pattern_set_paths) {
+            guarded([&] {
+                    pattern_sets.attr("read_pattern_set")(path, pattern_path, platform);
+                    read.last_read = py::reinterpret_borrow<py::object>(path);
+                },
+                [&](py::error_already_set& e) { read.failures.append(py::make_tuple(path, py::str(e.value()))); });
+        }
+        read.first = pattern_sets.attr("get_pattern_set_info")();
+        read.second = pattern_sets.attr("get_pattern_cycle_info")();
+        return read.answer();
+    });
+    const JobSheets pattern_set_read(pattern_set_answer);
+    for (py::size_t i = 0; i < pattern_set_read.failures.size(); ++i)
+        put_log(self, std::string("Warning: cannot read PatternSet, please check it!"));
+    if (!pattern_set_read.last_read.is_none()) cache.attr("pattern_set_name") = pattern_set_read.last_read;
+    self.attr("pattern_set_dict") = pattern_set_read.first;
+    self.attr("pattern_cycle_dict") = pattern_set_read.second;
     progress(self, py::int_(3));
 
-    py::object instances = engine_global("Ostrand")();
-    for (py::handle path : instance_paths) {
-        guarded([&] { instances.attr("read_test_instance")(path, self.attr("pattern_set_dict"), platform); },
-                [&](py::error_already_set& e) {
-                    put_log(self, add(add(py::str("Error: cannot read "), path), py::str(", please check it!")));
-                    host::print_line(py::str(e.value()));
-                });
+    // The instances depend on the pattern sets just read: cached only when
+    // those were (under the same files).
+    CacheKey instance_key("test instances");
+    if (auto sets = pattern_set_key.get()) {
+        instance_key.part(*sets);
+    } else {
+        instance_key.uncacheable();
     }
-    self.attr("test_instance_dict") = instances.attr("get_instance_info")();
+    for (py::handle path : instance_paths) instance_key.file(path);
+    const py::object pattern_set_dict = self.attr("pattern_set_dict");
+    const JobSheets instance_read(read_once(instance_key, [&] {
+        JobSheets read;
+        py::object instances = engine_global("Ostrand")();
+        for (py::handle path : instance_paths) {
+            guarded([&] { instances.attr("read_test_instance")(path, pattern_set_dict, platform); },
+                    [&](py::error_already_set& e) { read.failures.append(py::make_tuple(path, py::str(e.value()))); });
+        }
+        read.first = instances.attr("get_instance_info")();
+        return read.answer();
+    }));
+    for (py::handle failure : instance_read.failures) {
+        const py::tuple pair = py::reinterpret_borrow<py::tuple>(failure);
+        put_log(self, add(add(py::str("Error: cannot read "), pair[0]), py::str(", please check it!")));
+        host::print_line(py::str(pair[1]));
+    }
+    self.attr("test_instance_dict") = instance_read.first;
     progress(self, py::int_(4));
 
     if (!equal(dc_path, cache.attr("dc_spec_name"))) {

@@ -23,6 +23,9 @@ void write_text(py::handle sheet, py::handle row, py::handle col, py::handle tex
 void write_cell(py::handle sheet, py::handle row, py::handle col, py::handle value, py::handle cell_format) {
     if (PyUnicode_Check(value.ptr())) {
         write_text(sheet, row, col, value, cell_format);
+    } else if (PyLong_CheckExact(value.ptr()) || PyFloat_CheckExact(value.ptr())) {
+        // what write() would do with a plain number, without its type tests
+        sheet.attr("write_number")(row, col, value, cell_format);
     } else if (cell_format.is_none()) {
         sheet.attr("write")(row, col, value);
     } else {

@@ -23,8 +23,9 @@ py::str path_join(py::handle folder, py::handle name);
 void write_text(py::handle sheet, py::handle row, py::handle col, py::handle text, py::handle cell_format = py::none());
 
 // A cell of the check workbook: a text through write_text, so that no text
-// of a sheet ever becomes a formula or a link; any other value (a number, a
-// missing value) through the worksheet's write().
+// of a sheet ever becomes a formula or a link; a plain int or float through
+// write_number; any other value (a missing value, a numpy number) through
+// the worksheet's write().
 void write_cell(py::handle sheet, py::handle row, py::handle col, py::handle value,
                 py::handle cell_format = py::none());
 

@@ -2,6 +2,7 @@
 
 #include "engine/engine.hpp"
 #include "engine/job_sheet.hpp"
+#include "engine/run_cache.hpp"
 #include "host/text.hpp"
 
 namespace tallowby::engine {
@@ -107,11 +108,15 @@ void write_pattern_columns(py::handle engine, py::handle dps_count, py::handle w
         if (!is_empty_text(pattern) && !is_empty_text(timing)) {
             // the timing sheet named by the TimeSet cell's first part, kept under the whole cell
             const py::list timing_names = host::split_char(timing, ',');
-            const py::object parser = engine_global("ParseTIM")();
-            parser.attr("read_timing")(path_join(flow_table_directory, concat(timing_names[0], py::str(".txt"))),
-                                       engine.attr("platform"));
-            engine.attr("tsb_dict")[timing] = parser.attr("get_timing_info")();
-            engine.attr("clock_dic")[timing] = parser.attr("get_clk_info")();
+            const py::str sheet_path = path_join(flow_table_directory, concat(timing_names[0], py::str(".txt")));
+            const py::object platform = engine.attr("platform");
+            const py::tuple read = read_once(CacheKey("timing").file(sheet_path).text(platform), [&] {
+                const py::object parser = engine_global("ParseTIM")();
+                parser.attr("read_timing")(sheet_path, platform);
+                return py::object(py::make_tuple(parser.attr("get_timing_info")(), parser.attr("get_clk_info")()));
+            });
+            engine.attr("tsb_dict")[timing] = read[0];
+            engine.attr("clock_dic")[timing] = read[1];
 
             const py::object first_column = engine.attr("print_inst_info_col_cnt");
             const py::object base = first_column + py::reinterpret_borrow<py::object>(dps_count);

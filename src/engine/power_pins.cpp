@@ -4,6 +4,7 @@
 
 #include "engine/engine.hpp"
 #include "engine/job_sheet.hpp"
+#include "engine/run_cache.hpp"
 #include "engine/spec_expression.hpp"
 
 namespace tallowby::engine {
@@ -32,21 +33,36 @@ struct PinOrder {
 // file's order: first sheet, header row skipped, pin name in column A and
 // display name in column B (the pin name when B is empty). Reading stops at
 // the first row without a cell in column A or B.
+// The (pin, display name) cells of the power order file, header row
+// skipped; read once per run.
+py::list power_order_cells(py::handle engine) {
+    const py::object path = engine.attr("power_order_path");
+    return read_once(CacheKey("power order").file(path), [&] {
+        py::list cells;
+        const py::object book = engine_global("xlrd").attr("open_workbook")(path);
+        const py::object sheet = book.attr("sheet_by_index")(0);
+        const py::object cell_value = sheet.attr("cell_value");
+        const Py_ssize_t rows = sheet.attr("nrows").cast<Py_ssize_t>();
+        for (Py_ssize_t r = 1; r < rows; ++r) {
+            py::object pin, alias;
+            try {
+                pin = cell_value(r, 0);
+                alias = cell_value(r, 1);
+            } catch (py::error_already_set& e) {
+                if (!e.matches(PyExc_IndexError)) throw;
+                break;
+            }
+            cells.append(py::make_tuple(pin, alias));
+        }
+        return py::object(std::move(cells));
+    });
+}
+
 PinOrder pins_in_power_order(py::handle engine, const py::dict& levels) {
     PinOrder order;
-    const py::object book = engine_global("xlrd").attr("open_workbook")(engine.attr("power_order_path"));
-    const py::object sheet = book.attr("sheet_by_index")(0);
-    const py::object cell_value = sheet.attr("cell_value");
-    const Py_ssize_t rows = sheet.attr("nrows").cast<Py_ssize_t>();
-    for (Py_ssize_t r = 1; r < rows; ++r) {
-        py::object pin, alias;
-        try {
-            pin = cell_value(r, 0);
-            alias = cell_value(r, 1);
-        } catch (py::error_already_set& e) {
-            if (!e.matches(PyExc_IndexError)) throw;
-            break;
-        }
+    for (py::handle cell : power_order_cells(engine)) {
+        const py::object pin = py::reinterpret_borrow<py::tuple>(cell)[0];
+        const py::object alias = py::reinterpret_borrow<py::tuple>(cell)[1];
         const py::str pin_text = cell_text(pin);
         order.display_names[pin_text] = is_empty_text(alias) ? pin_text : cell_text(alias);
         // only a text names a pin of the pin-level sheet
@@ -102,10 +118,14 @@ py::int_ process_power_pins(py::handle engine, py::handle flow_table_directory, 
             const py::object category = category_in_context(engine, dc_category);
             const py::object selector = instance[py::str("DC Selector")];
 
-            const py::object parser = engine_global("ParsePinLevel")();
-            parser.attr("read_pin_level")(path_join(flow_table_directory, concat(sheet_name, py::str(".txt"))));
-            const py::dict levels = as_dict(parser.attr("get_pin_level_info")(), "the pin levels");
-            const py::object clamps = parser.attr("get_pin_clamp_info")();
+            const py::str sheet_path = path_join(flow_table_directory, concat(sheet_name, py::str(".txt")));
+            const py::tuple read = read_once(CacheKey("pin levels").file(sheet_path), [&] {
+                const py::object parser = engine_global("ParsePinLevel")();
+                parser.attr("read_pin_level")(sheet_path);
+                return py::object(py::make_tuple(parser.attr("get_pin_level_info")(), parser.attr("get_pin_clamp_info")()));
+            });
+            const py::dict levels = as_dict(read[0], "the pin levels");
+            const py::object clamps = read[1];
 
             const py::object power_order_path = engine.attr("power_order_path");
             const PinOrder pins =

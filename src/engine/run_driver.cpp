@@ -5,6 +5,8 @@
 
 #include "engine/engine.hpp"
 #include "engine/lead_operations.hpp"
+#include "engine/run_cache.hpp"
+#include "host/gc_pause.hpp"
 #include "host/text.hpp"
 
 namespace tallowby::engine {
@@ -103,6 +105,10 @@ void check_jobs(py::handle self, py::handle book, py::handle job_name_set, py::h
 }  // namespace
 
 py::list run(py::handle self, py::handle job_name_set, py::handle work_dir) {
+    // The run makes many containers that cannot form cycles (cell texts,
+    // rows, the sheets' results): the collector waits until it ends.
+    const host::GcPause no_collection;
+    const RunCache sheets_read;
     py::list written;
     py::object path = py::module_::import("os").attr("path").attr("join")(work_dir, workbook_name());
     py::dict options;

@@ -88,6 +88,12 @@ std::optional<Scope> scope_of(py::handle m) { return lookup<Scope>(m, enums().sc
 std::optional<VarType> var_type_of(py::handle m) { return lookup<VarType>(m, enums().types); }
 std::optional<FuncType> func_type_of(py::handle m) { return lookup<FuncType>(m, enums().funcs); }
 
+bool is_enum_member(PyObject* obj) {
+    const Enums& e = enums();
+    const PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(obj));
+    return type == e.scope_class || type == e.type_class || type == e.func_class;
+}
+
 py::handle scope_class() { return enums().scope_class; }
 py::handle var_type_class() { return enums().type_class; }
 py::handle func_type_class() { return enums().func_class; }

@@ -36,6 +36,11 @@ std::optional<Scope> scope_of(py::handle member);
 std::optional<VarType> var_type_of(py::handle member);
 std::optional<FuncType> func_type_of(py::handle member);
 
+// Whether `obj` is a member of one of the three enumerations. Members live
+// as long as their classes, so a record that holds one cannot be part of a
+// cycle through it.
+bool is_enum_member(PyObject* obj);
+
 // The host enumeration classes.
 py::handle scope_class();
 py::handle var_type_class();

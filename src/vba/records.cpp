@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/args.hpp"
+#include "vba/model.hpp"
 
 namespace tallowby::vba {
 
@@ -311,6 +312,13 @@ bool is_record(py::handle obj, RecordKind kind) {
     return Py_IS_TYPE(obj.ptr(), type) || PyObject_TypeCheck(obj.ptr(), type);
 }
 
+bool is_atomic_value(PyObject* value) {
+    if (!PyObject_IS_GC(value) || is_enum_member(value)) return true;
+    for (PyTypeObject* type : record_types)
+        if (Py_IS_TYPE(value, type)) return !PyObject_GC_IsTracked(value);
+    return false;
+}
+
 py::object new_record(RecordKind kind, std::initializer_list<py::handle> values) {
     PyTypeObject* tp = record_types[static_cast<size_t>(kind)];
     PyObject* obj = PyType_GenericAlloc(tp, 0);
@@ -321,11 +329,11 @@ py::object new_record(RecordKind kind, std::initializer_list<py::handle> values)
     for (py::handle v : values) {
         Py_INCREF(v.ptr());
         slots[i++] = v.ptr();
-        holds_containers = holds_containers || PyObject_IS_GC(v.ptr());
+        holds_containers = holds_containers || !is_atomic_value(v.ptr());
     }
-    // A record that holds only texts, numbers and None cannot be part of a
-    // cycle: keep it out of the collector's walks (there can be millions of
-    // references). Storing a container in a field tracks it again.
+    // A record that holds only atomic values cannot be part of a cycle: keep
+    // it out of the collector's walks (a program has millions of them).
+    // Storing a container in a field tracks it again.
     if (!holds_containers) PyObject_GC_UnTrack(obj);
     return py::reinterpret_steal<py::object>(obj);
 }

@@ -71,10 +71,15 @@ inline PyObject** record_slots(PyObject* record) {
 // A field's value (borrowed); null only when the attribute was deleted.
 inline PyObject* field(py::handle record, int index) { return record_slots(record.ptr())[index]; }
 
+// Whether a field value cannot lead back to the record that holds it: a
+// text, number or None, an enumeration member, or a record that is itself
+// untracked.
+bool is_atomic_value(PyObject* value);
+
 // Records made from C++ with only atomic values are not tracked by the cyclic
-// collector; storing a container in one of them tracks it again.
+// collector; storing anything else in one of them tracks it again.
 inline void track_if_needed(PyObject* record, PyObject* value) {
-    if (value && !PyObject_GC_IsTracked(record) && PyObject_IS_GC(value)) PyObject_GC_Track(record);
+    if (value && !PyObject_GC_IsTracked(record) && !is_atomic_value(value)) PyObject_GC_Track(record);
 }
 
 // Replaces a field's value (the new value is referenced, the old one released).
