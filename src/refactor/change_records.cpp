@@ -2,7 +2,11 @@
 
 #include "host/clock.hpp"
 #include "host/console.hpp"
+#include "host/gc_pause.hpp"
 #include "host/text.hpp"
+#include "vba/records.hpp"
+
+#include <ctime>
 
 namespace tallowby::refactor {
 
@@ -44,16 +48,50 @@ bool equal(py::handle a, py::handle b) {
 py::str text_of(py::handle v) { return py::str(v); }
 
 // Records one rename of a model record whose suggestion differs from its name.
-void collect_one(py::handle self, ChangeKind kind, py::handle record) {
-    py::object correct = record.attr("correct_name");
+// A field of a model record: read from its slot when the record is of the
+// model's own class, else through its attribute.
+py::object record_field(py::handle record, const char* name, int variable_index, int type_index) {
+    if (Py_IS_TYPE(record.ptr(), vba::record_type(vba::RecordKind::Variable))) {
+        PyObject* v = vba::field(record, variable_index);
+        if (v) return py::reinterpret_borrow<py::object>(v);
+    } else if (Py_IS_TYPE(record.ptr(), vba::record_type(vba::RecordKind::Type)) && type_index >= 0) {
+        PyObject* v = vba::field(record, type_index);
+        if (v) return py::reinterpret_borrow<py::object>(v);
+    }
+    return record.attr(name);
+}
+
+// Records one rename of a model record whose suggestion differs from its
+// name, through the refactorer's _add_change (`add`, looked up once).
+void collect_one(py::handle add, ChangeKind kind, py::handle record) {
+    using vba::TypeField;
+    using vba::VarField;
+    py::object correct = record_field(record, "correct_name", VarField::correct_name, TypeField::correct_name);
     if (correct.is_none() || !truthy(correct)) return;
-    py::object name = record.attr("name");
+    py::object name = record_field(record, "name", VarField::name, TypeField::name);
     if (equal(correct, name)) return;
-    py::object function_name = kind == ChangeKind::kLocal ? py::object(record.attr("function_name")) : py::none();
+    py::object function_name =
+        kind == ChangeKind::kLocal ? record_field(record, "function_name", VarField::function_name, -1) : py::none();
     py::str description = describe_change(kind, name, correct, function_name);
-    py::dict change = make_change_record(record.attr("file_path"), record.attr("line_number"), name, correct,
-                                         description);
-    self.attr("_add_change")(change_type(kind), change);
+    py::dict change = make_change_record(record_field(record, "file_path", VarField::file_path, TypeField::file_path),
+                                         record_field(record, "line_number", VarField::line_number,
+                                                      TypeField::line_number),
+                                         name, correct, description);
+    add(py::str(change_type(kind)), change);
+}
+
+// The timestamp of a change record; the text is made once per second.
+py::str change_time() {
+    static std::time_t made_at = 0;
+    static PyObject* text = nullptr;
+    const std::time_t now = std::time(nullptr);
+    if (!text || now != made_at) {
+        py::str fresh = host::local_time_text("%Y-%m-%d %H:%M:%S");
+        Py_XDECREF(text);
+        text = fresh.release().ptr();
+        made_at = now;
+    }
+    return py::reinterpret_borrow<py::str>(text);
 }
 
 }  // namespace
@@ -88,7 +126,7 @@ py::dict make_change_record(py::handle file_path, py::handle line_number, py::ha
     record["original_name"] = original_name;
     record["new_name"] = new_name;
     record["description"] = description;
-    record["timestamp"] = host::local_time_text("%Y-%m-%d %H:%M:%S");
+    record["timestamp"] = change_time();
     return record;
 }
 
@@ -102,20 +140,24 @@ void add_change(py::handle changes_made, py::handle type, py::handle record) {
 void collect_suggested_renames(py::handle self, Refactorer& state, ChangeKind kind) {
     const KindTexts& t = texts_of(kind);
     py::object members = state.parser.attr(t.members);
+    const py::object add = self.attr("_add_change");
     if (kind == ChangeKind::kGlobal) {
-        for (py::handle record : py::iter(members)) collect_one(self, kind, record);
+        for (py::handle record : py::iter(members)) collect_one(add, kind, record);
         return;
     }
     for (py::handle entry : py::iter(members.attr("values")())) {
         if (!t.nested) {
-            collect_one(self, kind, entry);
+            collect_one(add, kind, entry);
             continue;
         }
-        for (py::handle record : py::iter(entry)) collect_one(self, kind, record);
+        for (py::handle record : py::iter(entry)) collect_one(add, kind, record);
     }
 }
 
 bool refactor_all_issues(py::handle self, Refactorer& state) {
+    // Tens of thousands of change records, no cycles: the collector would
+    // only walk the parser's model again and again.
+    const host::GcPause no_collection;
     host::print_line("开始自动重构...");
     for (const char* collector : {"_refactor_global_variables", "_refactor_module_variables",
                                   "_refactor_local_variables", "_refactor_type_definitions",

@@ -104,6 +104,7 @@ public:
 
 private:
     ModuleScan& m_;
+    Text folded_;  // the name being emitted, folded
     std::vector<Token> stmt_;
     bool first_of_line_ = true;  // the statement is the first of its logical line
     bool continued_ = false;     // the previous physical line ended in " _"
@@ -265,9 +266,18 @@ private:
         id.is_public = is_public;
         id.first_line = logical_first_;
         id.last_line = last_line;
-        id.lower = fold(m_.lines[t.line].substr(t.col, t.len));
-        m_.idents.push_back(std::move(id));
-        return static_cast<int>(m_.idents.size()) - 1;
+        folded_.assign(m_.lines[t.line], static_cast<size_t>(t.col), static_cast<size_t>(t.len));
+        for (char32_t& c : folded_) c = Py_UNICODE_TOLOWER(c);
+        auto [it, added] = m_.name_ids.try_emplace(folded_, static_cast<int>(m_.names.size()));
+        if (added) {
+            m_.names.push_back(folded_);
+            m_.idents_of_name.emplace_back();
+        }
+        id.name = it->second;
+        const int index = static_cast<int>(m_.idents.size());
+        m_.idents.push_back(id);
+        m_.idents_of_name[static_cast<size_t>(id.name)].push_back(index);
+        return index;
     }
 
     // The part an identifier plays in an expression.
@@ -487,8 +497,8 @@ bool declares_name(Role role) {
 }
 
 const std::vector<int>& ModuleScan::named(const Text& lower) const {
-    auto it = by_name.find(lower);
-    return it == by_name.end() ? kNone : it->second;
+    auto it = name_ids.find(lower);
+    return it == name_ids.end() ? kNone : idents_of_name[static_cast<size_t>(it->second)];
 }
 
 int ModuleScan::unit_of_line(int line) const {
@@ -523,7 +533,6 @@ ModuleScan scan_module(std::vector<Text> lines, const Text& file_stem) {
     for (size_t i = 0; i < m.idents.size(); ++i) {
         Ident& id = m.idents[i];
         id.unit = id.role == Role::Procedure ? -1 : m.unit_of_line(id.line);
-        m.by_name[id.lower].push_back(static_cast<int>(i));
     }
     for (CommentSpan& c : m.comments) c.unit = m.unit_of_line(c.line);
     return m;

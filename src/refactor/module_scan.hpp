@@ -35,7 +35,7 @@ struct Ident {
     bool is_public = false;          // a module-level declaration other modules see
     int qualifier = -1;              // a Member right after "X.": the ident X (when X is no member itself)
     int first_line = 0, last_line = 0;  // the logical line (continuations joined) that holds it
-    Text lower;                      // the name folded to lower case
+    int name = -1;                   // its folded name: an index into ModuleScan::names
 };
 
 struct ProcedureSpan {
@@ -54,8 +54,13 @@ struct ModuleScan {
     std::vector<ProcedureSpan> procedures;
     std::vector<CommentSpan> comments;
     Text name_lower;  // the module's VB_Name, else its file name without extension
-    std::unordered_map<Text, std::vector<int>> by_name;  // folded name -> its idents, in order
+    // Each folded name met once, in order of first use, with its idents in order.
+    std::vector<Text> names;
+    std::vector<std::vector<int>> idents_of_name;
+    std::unordered_map<Text, int> name_ids;  // folded name -> its index in names
 
+    // The folded name of an ident.
+    const Text& lower(const Ident& id) const { return names[static_cast<size_t>(id.name)]; }
     const std::vector<int>& named(const Text& lower) const;
     // The procedure holding a 0-based line, or -1.
     int unit_of_line(int line) const;

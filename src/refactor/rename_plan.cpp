@@ -167,7 +167,7 @@ private:
             }
             const int index = static_cast<int>(modules_.size());
             module_index_[m.path] = py::int_(index);
-            for (const auto& named : m.scan.by_name) modules_naming_[named.first].push_back(index);
+            for (const Text& name : m.scan.names) modules_naming_[name].push_back(index);
             for (const auto& word : m.comment_words) modules_writing_[word.first].push_back(index);
             module_names_.insert(m.scan.name_lower);
             modules_.push_back(std::move(m));
@@ -314,7 +314,7 @@ private:
                     const Ident& id = scan.idents[i];
                     if (id.role != Role::Member || id.qualifier < 0) continue;
                     const Ident& q = scan.idents[id.qualifier];
-                    if (q.role == Role::Use && q.lower == home.scan.name_lower) c.tokens.push_back({n, i});
+                    if (q.role == Role::Use && scan.lower(q) == home.scan.name_lower) c.tokens.push_back({n, i});
                 }
                 if (n != c.module && scan.declares_at_module_level(c.old_lower)) continue;
                 std::unordered_set<int> shadowing;  // procedures with a local or parameter of the name
@@ -395,14 +395,25 @@ private:
             if (c.accepted()) wanted.insert(c.new_lower);
         FinalIndex index;
         index.tokens.resize(modules_.size());
+        std::vector<char> wanted_here;  // per name of a module: whether it is one of the new names
         for (size_t m = 0; m < modules_.size(); ++m) {
             const ModuleScan& scan = modules_[m].scan;
+            wanted_here.assign(scan.names.size(), 0);
+            if (scan.names.size() <= wanted.size()) {
+                for (size_t k = 0; k < scan.names.size(); ++k) wanted_here[k] = wanted.count(scan.names[k]) ? 1 : 0;
+            } else {
+                for (const Text& name : wanted) {
+                    auto it = scan.name_ids.find(name);
+                    if (it != scan.name_ids.end()) wanted_here[static_cast<size_t>(it->second)] = 1;
+                }
+            }
             for (size_t i = 0; i < scan.idents.size(); ++i) {
                 const Ident& id = scan.idents[i];
                 if (!counts_for_collision(id)) continue;
                 const int o = owner_[m][i];
-                const Text& name = o >= 0 ? changes_[o].new_lower : id.lower;
-                if (!wanted.count(name)) continue;
+                if (o < 0 && !wanted_here[static_cast<size_t>(id.name)]) continue;
+                const Text& name = o >= 0 ? changes_[o].new_lower : scan.lower(id);
+                if (o >= 0 && !wanted.count(name)) continue;
                 std::vector<int>& here = index.tokens[m][name];
                 if (here.empty()) index.modules[name].push_back(static_cast<int>(m));
                 here.push_back(static_cast<int>(i));
@@ -471,7 +482,7 @@ private:
                 if (scan.idents[i].unit == c.unit) return collision_with(c, c.module, i);
             // A local may not take the name of the procedure that holds it.
             const int name = scan.procedures[c.unit].name;
-            if (name >= 0 && scan.idents[name].lower == c.new_lower) return collision_with(c, c.module, name);
+            if (name >= 0 && scan.lower(scan.idents[name]) == c.new_lower) return collision_with(c, c.module, name);
             return py::object();
         }
         if (module_names_.count(c.new_lower))
@@ -556,7 +567,7 @@ private:
         }
         for (size_t n = 0; n < modules_.size(); ++n) {
             if (edits[n].empty()) continue;
-            std::vector<Text> lines = modules_[n].scan.lines;
+            std::vector<Text> lines = std::move(modules_[n].scan.lines);  // the last use of the scan
             std::sort(edits[n].begin(), edits[n].end(), [](const Edit& a, const Edit& b) {
                 return a.line != b.line ? a.line < b.line : a.col > b.col;
             });
