@@ -15,7 +15,10 @@ namespace py = pybind11;
 // `\s`, str.isspace() and str.strip() agree on this set.
 inline bool is_space(Py_UCS4 c) { return Py_UNICODE_ISSPACE(c); }
 // `\w` for str patterns.
-inline bool is_word(Py_UCS4 c) { return c == '_' || Py_UNICODE_ISALNUM(c); }
+inline bool is_word(Py_UCS4 c) {
+    if (c < 128) return c == '_' || (c >= '0' && c <= '9') || ((c | 32) >= 'a' && (c | 32) <= 'z');
+    return Py_UNICODE_ISALNUM(c);
+}
 // `\d` for str patterns.
 inline bool is_decimal(Py_UCS4 c) { return Py_UNICODE_ISDECIMAL(c); }
 

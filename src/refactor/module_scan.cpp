@@ -5,13 +5,18 @@
 #include <algorithm>
 #include <string_view>
 
+#include "host/text.hpp"
+
 namespace tallowby::refactor {
 
 namespace {
 
 bool is_space(char32_t c) { return Py_UNICODE_ISSPACE(c) || c == 0xFEFF; }
-bool is_word(char32_t c) { return c == '_' || Py_UNICODE_ISALNUM(c); }
-bool is_letter(char32_t c) { return Py_UNICODE_ISALPHA(c); }
+bool is_word(char32_t c) { return host::is_word(c); }
+bool is_letter(char32_t c) {
+    if (c < 128) return (c | 32) >= 'a' && (c | 32) <= 'z';
+    return Py_UNICODE_ISALPHA(c);
+}
 bool is_hex(char32_t c) { return (c >= '0' && c <= '9') || ((c | 32) >= 'a' && (c | 32) <= 'f'); }
 bool is_ascii_digit(char32_t c) { return c >= '0' && c <= '9'; }
 
@@ -267,7 +272,7 @@ private:
         id.first_line = logical_first_;
         id.last_line = last_line;
         folded_.assign(m_.lines[t.line], static_cast<size_t>(t.col), static_cast<size_t>(t.len));
-        for (char32_t& c : folded_) c = Py_UNICODE_TOLOWER(c);
+        for (char32_t& c : folded_) c = c < 128 ? (c >= 'A' && c <= 'Z' ? c | 32 : c) : Py_UNICODE_TOLOWER(c);
         auto [it, added] = m_.name_ids.try_emplace(folded_, static_cast<int>(m_.names.size()));
         if (added) {
             m_.names.push_back(folded_);
@@ -528,6 +533,7 @@ bool ModuleScan::procedure_declares(int unit, const Text& lower) const {
 ModuleScan scan_module(std::vector<Text> lines, const Text& file_stem) {
     ModuleScan m;
     m.lines = std::move(lines);
+    m.idents.reserve(m.lines.size() * 4);  // a typical module's identifiers per line
     Scanner(m).run();
     if (m.name_lower.empty()) m.name_lower = fold(file_stem);
     for (size_t i = 0; i < m.idents.size(); ++i) {

@@ -553,16 +553,23 @@ private:
         std::vector<std::unordered_set<long long>> taken(modules_.size());  // comment words already renamed
         for (const Change& c : changes_) {
             if (!c.accepted()) continue;
+            int counted = -1;  // the module c's name was last counted in (tokens come sorted by module)
+            auto count_name = [&](int n) {
+                if (n == counted) return;
+                names[n].insert(c.old_name);
+                counted = n;
+            };
             for (const auto& [n, i] : c.tokens) {
                 const Ident& id = modules_[n].scan.idents[i];
                 if (owner_[n][i] >= 0 && &changes_[owner_[n][i]] != &c) continue;  // the same rename by another record
                 edits[n].push_back({id.line, id.col, id.len, &c.new_name});
-                names[n].insert(c.old_name);
+                count_name(n);
             }
+            counted = -1;
             for (const auto& [n, at] : c.comment_edits) {
                 if (!taken[n].insert((static_cast<long long>(at.first) << 32) | at.second).second) continue;
                 edits[n].push_back({at.first, at.second, static_cast<int>(c.old_name.size()), &c.new_name});
-                names[n].insert(c.old_name);
+                count_name(n);
             }
         }
         for (size_t n = 0; n < modules_.size(); ++n) {
