@@ -4,6 +4,7 @@
 
 #include "host/clock.hpp"
 #include "host/console.hpp"
+#include "host/gc_pause.hpp"
 #include "host/with_scope.hpp"
 #include "report/sheet_table.hpp"
 
@@ -78,6 +79,9 @@ py::object record_value(py::handle record, py::handle key) {
 
 py::str generate_dry_run_report(py::handle writer, py::handle update_progressbar, py::handle parser,
                                 const py::str& output_dir) {
+    // The library makes millions of small objects while the parser's model
+    // is alive: the collector would walk that model again and again.
+    const host::GcPause no_collection;
     py::str path = report_path(output_dir, "Quillon_Report_");
     host::print_line(concat("正在生成dry-run报告: ", path));
     py::object all_issues = parser.attr("get_all_variable_issues")();
@@ -112,6 +116,7 @@ py::str generate_dry_run_report(py::handle writer, py::handle update_progressbar
 }
 
 py::str generate_refactor_report(py::handle writer, py::handle changes_made, const py::str& output_dir) {
+    const host::GcPause no_collection;
     py::str path = new_report_path(output_dir, "VBT_Refactor_Report_");
     host::print_line(concat("正在生成重构报告: ", path));
     write_workbook(path, [&](const py::object& book) {

@@ -493,3 +493,17 @@ def test_references_stay_out_of_the_collector_until_they_hold_a_container(fixtur
     cycle.function_name = [cycle]
     del cycle
     assert gc.collect() == 2  # the record and its list, found only because the record is tracked again
+
+
+def test_variable_records_with_enumeration_members_stay_out_of_the_collector(fixture_program):
+    parser, _ = parse(fixture_program)
+    records = list(parser.global_variables) + [v for vs in parser.local_variables.values() for v in vs]
+    assert records and not any(gc.is_tracked(v) for v in records)
+    assert all(type(v.scope).__name__ == "VariableScope" for v in records)
+    v = records[0]
+    v.correct_name = [v]  # a cycle through a list: tracked again, and collected
+    assert gc.is_tracked(v)
+    parser.global_variables.clear()
+    parser.local_variables.clear()
+    del records, v
+    assert gc.collect() >= 2
