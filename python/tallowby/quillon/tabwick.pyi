@@ -1,0 +1,36 @@
+from collections.abc import Callable
+from typing import Any
+
+import pandas as pd
+from tallowby.quillon.quillon import FunctionInfo as FunctionInfo
+from tallowby.quillon.quillon import TypeInfo as TypeInfo
+from tallowby.quillon.quillon import VariableInfo as VariableInfo
+from tallowby.quillon.quillon import VariableReference as VariableReference
+from tallowby.quillon.quillon import VBAParser
+
+class Tabwick:
+    def __init__(self) -> None: ...
+    # Both return the path of the workbook written.
+    def generate_dry_run_report(
+        self, update_progressbar: Callable[[Any], Any] | None, parser: VBAParser, output_dir: str = ...
+    ) -> str: ...
+    def generate_refactor_report(self, changes_made: dict[str, list[dict[str, Any]]], output_dir: str = ...) -> str: ...
+    def _write_variable_issues_sheet(
+        self,
+        writer: pd.ExcelWriter,
+        variables: list[VariableInfo],
+        sheet_name: str,
+        references: dict[str, list[VariableReference]],
+    ) -> None: ...
+    def _write_type_issues_sheet(self, writer: pd.ExcelWriter, types: list[TypeInfo], sheet_name: str) -> None: ...
+    def _write_function_issues_sheet(
+        self, writer: pd.ExcelWriter, functions: dict[str, FunctionInfo], sheet_name: str
+    ) -> None: ...
+    def _write_summary_sheet(self, writer: pd.ExcelWriter, all_issues: dict[str, Any], parser: VBAParser) -> None: ...
+    def _write_manual_check_sheet(self, writer: pd.ExcelWriter, parser: VBAParser, sheet_name: str) -> None: ...
+    def _write_refactor_changes_sheet(
+        self, writer: pd.ExcelWriter, changes_made: dict[str, list[dict[str, Any]]], sheet_name: str
+    ) -> None: ...
+    def _write_refactor_summary_sheet(
+        self, writer: pd.ExcelWriter, changes_made: dict[str, list[dict[str, Any]]], sheet_name: str
+    ) -> None: ...
