@@ -18,8 +18,8 @@ from tallowby.quillon.quillon import VBAParser as VBAParser
 from tallowby.sunmere import Sunmere as Sunmere
 from tallowby.valcour import ParseTIM as ParseTIM
 
-# The sheet names of the last flow table row read, so that an unchanged one
-# is not read again.
+# The engine's record of the sheets it read last, one per kind (None before
+# the first job).
 class LastFlowInfo:
     dc_spec_name: str | None
     glob_spec_name: str | None
@@ -42,7 +42,8 @@ class Marlet:
         enable_vbt_check: Any,
         progressbarOne: Any,
     ) -> None: ...
-    def get_job_list(self) -> Any: ...
+    # The job list that read_device read; an empty str before that.
+    def get_job_list(self) -> dict[str, Any] | str: ...
     def update_progressbar(self, val: Any) -> None: ...
     def run(self, job_name_set: Iterable[str], work_dir: str = ...) -> list[Any]: ...
     def excel_file_optimise(self, worksheet: Any, freezePane: str = ...) -> None: ...
