@@ -235,7 +235,7 @@ def test_text_parameters_reject_other_kinds(call, argument, value, kind):
     [
         (lambda: R._is_camel_style(), "VBTNamingRules._is_camel_style() missing 1 required positional argument: 'name'"),
         (lambda: R.get_correct_variable_name(1, 2),
-         "VBTNamingRules.get_correct_variable_name() takes 2 positional arguments but 3 were given"),
+         "VBTNamingRules.get_correct_variable_name() takes 1 positional argument but 2 were given"),
         (lambda: R._camel_to_snake_case(name="x"),
          "VBTNamingRules._camel_to_snake_case() got an unexpected keyword argument 'name'"),
     ],

@@ -87,38 +87,38 @@ void register_naming_rules(py::module_& m) {
     cls.attr("SCOPE_PREFIXES") = scope_prefixes();
 
     cls.def_static("get_correct_variable_name", [](py::args args, py::kwargs kwargs) {
-        static const Signature sig("VBTNamingRules.get_correct_variable_name", {"var_info"});
+        static const Signature sig("VBTNamingRules.get_correct_variable_name", {"var_info"}, false);
         auto a = sig.bind(args, kwargs);
         return variable_pair(a[0], false);
     });
     cls.def_static("_get_correct_constant_name", [](py::args args, py::kwargs kwargs) {
-        static const Signature sig("VBTNamingRules._get_correct_constant_name", {"var_info"});
+        static const Signature sig("VBTNamingRules._get_correct_constant_name", {"var_info"}, false);
         auto a = sig.bind(args, kwargs);
         return variable_pair(a[0], true);
     });
     cls.def_static("_get_type_suffix", [](py::args args, py::kwargs kwargs) {
-        static const Signature sig("VBTNamingRules._get_type_suffix", {"var_type", "is_array"});
+        static const Signature sig("VBTNamingRules._get_type_suffix", {"var_type", "is_array"}, false);
         auto a = sig.bind(args, kwargs);
         return type_suffix(var_type_of(a[0]), truth(a[1]));
     });
     cls.def_static("_is_camel_style", [](py::args args, py::kwargs kwargs) {
-        static const Signature sig("VBTNamingRules._is_camel_style", {"name"});
+        static const Signature sig("VBTNamingRules._is_camel_style", {"name"}, false);
         auto a = sig.bind(args, kwargs);
         return is_camel_style(arg_str(a[0], "name"));
     });
     cls.def_static("_to_camel_style", [](py::args args, py::kwargs kwargs) {
-        static const Signature sig("VBTNamingRules._to_camel_style", {"name"});
+        static const Signature sig("VBTNamingRules._to_camel_style", {"name"}, false);
         auto a = sig.bind(args, kwargs);
         return to_camel_style(arg_str(a[0], "name"));
     });
     cls.def_static("_camel_to_snake_case", [](py::args args, py::kwargs kwargs) {
-        static const Signature sig("VBTNamingRules._camel_to_snake_case", {"camel_str"});
+        static const Signature sig("VBTNamingRules._camel_to_snake_case", {"camel_str"}, false);
         auto a = sig.bind(args, kwargs);
         return camel_to_snake_case(arg_str(a[0], "camel_str"));
     });
     cls.def_static("check_function_parameter", [](py::args args, py::kwargs kwargs) {
         static const Signature sig("VBTNamingRules.check_function_parameter",
-                                   {"param_name", "param_type", "byval_byref", "func_type"});
+                                   {"param_name", "param_type", "byval_byref", "func_type"}, false);
         auto a = sig.bind(args, kwargs);
         py::str name = arg_str(a[0], "param_name");
         arg_str(a[1], "param_type");
