@@ -272,6 +272,8 @@ void ModuleParser::parse_files(py::handle self, const py::str& directory_path) {
 
     self.attr("_collect_variable_references")();
     self.attr("_check_function_parameters")();
+    untrack_atomic_lists(files);
+    untrack_atomic_lists(variable_references);
 
     print_parts({u8("解析完成："), py::str(py::int_(py::len(global_variables))), u8(" 个全局变量，"),
                  py::str(py::int_(py::len(functions))), u8(" 个函数")});

@@ -319,6 +319,20 @@ bool is_atomic_value(PyObject* value) {
     return false;
 }
 
+void untrack_atomic_lists(py::handle map) {
+    PyObject* key = nullptr;
+    PyObject* value = nullptr;
+    Py_ssize_t pos = 0;
+    if (!PyDict_Check(map.ptr())) return;
+    while (PyDict_Next(map.ptr(), &pos, &key, &value)) {
+        if (!PyList_CheckExact(value) || !PyObject_GC_IsTracked(value)) continue;
+        bool atomic = true;
+        for (Py_ssize_t i = 0, n = PyList_GET_SIZE(value); atomic && i < n; ++i)
+            atomic = is_atomic_value(PyList_GET_ITEM(value, i));
+        if (atomic) PyObject_GC_UnTrack(value);
+    }
+}
+
 py::object new_record(RecordKind kind, std::initializer_list<py::handle> values) {
     PyTypeObject* tp = record_types[static_cast<size_t>(kind)];
     PyObject* obj = PyType_GenericAlloc(tp, 0);

@@ -76,6 +76,13 @@ inline PyObject* field(py::handle record, int index) { return record_slots(recor
 // untracked.
 bool is_atomic_value(PyObject* value);
 
+// Takes each exact list among the map's values out of the cyclic
+// collector's walks when every item is atomic (see is_atomic_value): a
+// parsed program's reference lists and line lists hold millions of items,
+// which every collection would visit again while the model lives. Such a
+// list is not watched again if a caller later puts a container into it.
+void untrack_atomic_lists(py::handle map);
+
 // Records made from C++ with only atomic values are not tracked by the cyclic
 // collector; storing anything else in one of them tracks it again.
 inline void track_if_needed(PyObject* record, PyObject* value) {

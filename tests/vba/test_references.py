@@ -495,10 +495,13 @@ def test_references_stay_out_of_the_collector_until_they_hold_a_container(fixtur
     assert gc.collect() == 2  # the record and its list, found only because the record is tracked again
 
 
-def test_variable_records_with_enumeration_members_stay_out_of_the_collector(fixture_program):
+def test_the_parsed_model_stays_out_of_the_collector(fixture_program):
     parser, _ = parse(fixture_program)
     records = list(parser.global_variables) + [v for vs in parser.local_variables.values() for v in vs]
     assert records and not any(gc.is_tracked(v) for v in records)
+    # nor do the lists of references and of lines that hold nothing else
+    assert parser.variable_references and not any(map(gc.is_tracked, parser.variable_references.values()))
+    assert parser.files and not any(map(gc.is_tracked, parser.files.values()))
     assert all(type(v.scope).__name__ == "VariableScope" for v in records)
     v = records[0]
     v.correct_name = [v]  # a cycle through a list: tracked again, and collected
