@@ -30,12 +30,6 @@ py::object engine_global(const char* name) {
     return py::reinterpret_borrow<py::module_>(engine_module).attr(name);
 }
 
-bool equal(py::handle a, py::handle b) {
-    int eq = PyObject_RichCompareBool(a.ptr(), b.ptr(), Py_EQ);
-    if (eq < 0) throw py::error_already_set();
-    return eq == 1;
-}
-
 py::object add(py::handle a, py::handle b) {
     PyObject* r = PyNumber_Add(a.ptr(), b.ptr());
     if (!r) throw py::error_already_set();

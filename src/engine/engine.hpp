@@ -10,6 +10,8 @@
 
 #include <pybind11/pybind11.h>
 
+#include "host/objects.hpp"
+
 namespace tallowby::engine {
 namespace py = pybind11;
 
@@ -33,7 +35,7 @@ void put_log(py::handle self, const std::string& utf8);
 void progress(py::handle self, py::handle value);
 
 // a == b and a + b as the host evaluates them (add: any operands).
-bool equal(py::handle a, py::handle b);
+using host::equal;
 py::object add(py::handle a, py::handle b);
 
 // Registration of the engine's operations, by area.

@@ -5,6 +5,7 @@
 #include "engine/engine.hpp"
 #include "engine/job_sheet.hpp"
 #include "engine/lead_operations.hpp"
+#include "host/objects.hpp"
 
 namespace tallowby::engine {
 
@@ -20,12 +21,6 @@ struct CellWriter {
     }
     void operator()(Py_ssize_t row, Py_ssize_t col, const char* text) const { (*this)(row, col, py::str(text)); }
 };
-
-Py_ssize_t size_of(py::handle obj) {
-    Py_ssize_t n = PyObject_Size(obj.ptr());
-    if (n < 0) throw py::error_already_set();
-    return n;
-}
 
 py::dict rule(const char* type, py::handle format) {
     py::dict options;
@@ -45,7 +40,7 @@ void write_pat_tset_map(py::handle self, py::handle pat2inst_dict, py::handle my
     write(0, 1, "Pattern");
     write(0, 2, "Tset_0");
     write(0, 3, numbered(value_label, 0));
-    const Py_ssize_t patterns = size_of(my_dict);
+    const Py_ssize_t patterns = host::size(my_dict);
     Py_ssize_t r = 1, written = 0;
     py::str comma(",");
     for (py::handle item : py::iter(my_dict.attr("items")())) {
@@ -53,7 +48,7 @@ void write_pat_tset_map(py::handle self, py::handle pat2inst_dict, py::handle my
         py::object tsets = item[py::int_(1)];
         write(r, 0, comma.attr("join")(pat2inst_dict[pattern]));
         write(r, 1, pattern);
-        const Py_ssize_t count = size_of(tsets);
+        const Py_ssize_t count = host::size(tsets);
         if (count >= 2) {
             for (Py_ssize_t i = 0; i < count; ++i) {
                 write(0, 2 * i + 2, numbered("Tset_", i));
@@ -131,7 +126,7 @@ void write_power_pin_clamp(py::handle self, py::handle worksheet) {
     py::list instances;
     for (py::handle item : py::iter(clamps.attr("items")())) {
         py::object pins = item[py::int_(1)];
-        if (size_of(pins) == 0) continue;
+        if (host::size(pins) == 0) continue;
         with_clamps[item[py::int_(0)]] = pins;
         for (py::handle pin : py::iter(pins)) columns[pin] = py::none();
     }

@@ -3,6 +3,7 @@
 #include "host/clock.hpp"
 #include "host/console.hpp"
 #include "host/gc_pause.hpp"
+#include "host/objects.hpp"
 #include "host/text.hpp"
 #include "vba/records.hpp"
 
@@ -11,6 +12,9 @@
 namespace tallowby::refactor {
 
 namespace {
+
+using host::truthy;
+using host::equal;
 
 using host::from_utf8;
 
@@ -30,18 +34,6 @@ const KindTexts& texts_of(ChangeKind kind) {
         {"enum_definition", "Enum定义", "enums", false},
     };
     return table[static_cast<size_t>(kind)];
-}
-
-bool truthy(py::handle v) {
-    const int r = PyObject_IsTrue(v.ptr());
-    if (r < 0) throw py::error_already_set();
-    return r != 0;
-}
-
-bool equal(py::handle a, py::handle b) {
-    const int r = PyObject_RichCompareBool(a.ptr(), b.ptr(), Py_EQ);
-    if (r < 0) throw py::error_already_set();
-    return r != 0;
 }
 
 // The text form of a value, as str(value) gives it.

@@ -4,11 +4,14 @@
 
 #include "host/console.hpp"
 #include "host/failure.hpp"
+#include "host/objects.hpp"
 #include "host/text.hpp"
 
 namespace tallowby::refactor {
 
 namespace {
+
+using host::truthy;
 
 using host::concat;
 using host::from_utf8;
@@ -22,12 +25,6 @@ struct VariableSheet {
 constexpr VariableSheet kSheets[] = {{"Global Variables", ChangeKind::kGlobal},
                                      {"Module Variables", ChangeKind::kModule},
                                      {"Local Variables", ChangeKind::kLocal}};
-
-bool truthy(py::handle v) {
-    const int r = PyObject_IsTrue(v.ptr());
-    if (r < 0) throw py::error_already_set();
-    return r != 0;
-}
 
 bool contains(py::handle text, py::handle part) {
     const int r = PySequence_Contains(text.ptr(), part.ptr());

@@ -1,5 +1,6 @@
 #include "report/issue_sheets.hpp"
 
+#include "host/objects.hpp"
 #include "host/regex.hpp"
 #include "report/sheet_table.hpp"
 
@@ -9,6 +10,8 @@ namespace tallowby::report {
 
 namespace {
 
+using host::truthy;
+
 py::object get(py::handle obj, const char* name) { return obj.attr(name); }
 
 // The value when it is set and not empty, else the empty text.
@@ -16,12 +19,6 @@ py::object or_empty(py::object value) {
     int truth = PyObject_IsTrue(value.ptr());
     if (truth < 0) throw py::error_already_set();
     return truth ? value : py::str("");
-}
-
-bool truthy(py::handle value) {
-    int truth = PyObject_IsTrue(value.ptr());
-    if (truth < 0) throw py::error_already_set();
-    return truth == 1;
 }
 
 bool equals(py::handle a, const char* text) {

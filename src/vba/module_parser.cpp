@@ -9,6 +9,7 @@
 #include "host/console.hpp"
 #include "host/failure.hpp"
 #include "host/gc_pause.hpp"
+#include "host/objects.hpp"
 #include "host/text.hpp"
 #include "host/text_file.hpp"
 #include "host/utf8_lines.hpp"
@@ -22,6 +23,8 @@
 namespace tallowby::vba {
 
 namespace {
+
+using host::truthy;
 
 using host::StrView;
 
@@ -54,12 +57,6 @@ bool ascii_word_at(const StrView& v, Py_ssize_t start, Py_ssize_t end, std::stri
 }
 
 void steal_into_tuple(PyObject* tuple, Py_ssize_t i, PyObject* item) { PyTuple_SET_ITEM(tuple, i, item); }
-
-bool truthy(py::handle v) {
-    const int r = PyObject_IsTrue(v.ptr());
-    if (r < 0) throw py::error_already_set();
-    return r != 0;
-}
 
 // The list under `key`, stored as a new list when missing.
 py::object list_under(py::dict& map, py::handle key) {

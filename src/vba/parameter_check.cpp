@@ -3,6 +3,7 @@
 #include <pybind11/eval.h>
 
 #include "host/args.hpp"
+#include "host/objects.hpp"
 #include "host/text.hpp"
 #include "vba/naming_rules.hpp"
 #include "vba/identifiers.hpp"
@@ -13,17 +14,13 @@ namespace tallowby::vba {
 
 namespace {
 
+using host::truthy;
+
 py::object attr_of(py::handle obj, RecordKind kind, int index, const char* name) {
     if (is_record(obj, kind)) {
         if (PyObject* v = field(obj, index)) return py::reinterpret_borrow<py::object>(v);
     }
     return obj.attr(name);
-}
-
-bool truthy(py::handle v) {
-    const int r = PyObject_IsTrue(v.ptr());
-    if (r < 0) throw py::error_already_set();
-    return r != 0;
 }
 
 // `name, type, mode = entry`, with the host's own failures for an entry that

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "host/objects.hpp"
 #include "host/text.hpp"
 #include "vba/identifiers.hpp"
 #include "vba/naming_rules.hpp"
@@ -13,6 +14,8 @@ namespace tallowby::vba {
 
 namespace {
 
+using host::equal;
+
 using host::concat;
 using host::from_utf8;
 
@@ -22,12 +25,6 @@ struct Fields {
 };
 constexpr Fields kVariableFields{VarField::name, VarField::correct_name, VarField::issue_description};
 constexpr Fields kTypeFields{TypeField::name, TypeField::correct_name, TypeField::issue_description};
-
-bool equal(py::handle a, py::handle b) {
-    const int r = PyObject_RichCompareBool(a.ptr(), b.ptr(), Py_EQ);
-    if (r < 0) throw py::error_already_set();
-    return r != 0;
-}
 
 bool has(const py::set& set, py::handle key) {
     const int r = PySet_Contains(set.ptr(), key.ptr());

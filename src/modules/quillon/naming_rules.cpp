@@ -2,6 +2,7 @@
 #include "vba/naming_rules.hpp"
 
 #include "host/args.hpp"
+#include "host/objects.hpp"
 #include "vba/naming_text.hpp"
 
 namespace tallowby::vba {
@@ -14,12 +15,6 @@ using host::Signature;
 // Never instantiated by the tools; an empty object like any plain class gives.
 struct NamingRules {};
 
-bool truth(py::handle value) {
-    const int r = PyObject_IsTrue(value.ptr());
-    if (r < 0) throw py::error_already_set();
-    return r != 0;
-}
-
 py::str record_name(py::handle record) {
     py::object name = record.attr("name");
     if (!PyUnicode_Check(name.ptr())) host::raise_incorrect_type(name, "name", "str");
@@ -29,11 +24,11 @@ py::str record_name(py::handle record) {
 py::tuple as_pair(const NameVerdict& v) { return py::make_tuple(v.name, v.issue); }
 
 py::tuple variable_pair(py::handle record, bool constant) {
-    const bool is_const = constant || truth(record.attr("is_const"));
+    const bool is_const = constant || host::truthy(record.attr("is_const"));
     py::str name = record_name(record);
     auto scope = scope_of(record.attr("scope"));
     auto type = var_type_of(record.attr("var_type"));
-    const bool is_array = truth(record.attr("is_array"));
+    const bool is_array = host::truthy(record.attr("is_array"));
     return as_pair(variable_verdict(name, scope, type, is_array, is_const));
 }
 
@@ -99,7 +94,7 @@ void register_naming_rules(py::module_& m) {
     cls.def_static("_get_type_suffix", [](py::args args, py::kwargs kwargs) {
         static const Signature sig("VBTNamingRules._get_type_suffix", {"var_type", "is_array"}, false);
         auto a = sig.bind(args, kwargs);
-        return type_suffix(var_type_of(a[0]), truth(a[1]));
+        return type_suffix(var_type_of(a[0]), host::truthy(a[1]));
     });
     cls.def_static("_is_camel_style", [](py::args args, py::kwargs kwargs) {
         static const Signature sig("VBTNamingRules._is_camel_style", {"name"}, false);
