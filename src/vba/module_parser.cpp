@@ -204,11 +204,6 @@ py::str ModuleParser::LinePart::str() const {
     return host::substr(text, start, end);
 }
 
-ParserPasses& parser_passes() {
-    static ParserPasses p;
-    return p;
-}
-
 ModuleParser::ModuleParser() {
     // Look-ups of a missing word give a new empty list and store nothing.
     static PyObject* reference_map = [] {

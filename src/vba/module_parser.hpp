@@ -111,14 +111,6 @@ VarType variable_type_of(py::handle s, Py_ssize_t start, Py_ssize_t end);
 // The type a type character after a name gives (0: none, Variant).
 VarType type_of_character(Py_UCS4 c);
 
-// The passes that run once after all modules are scanned. Set by the code
-// that implements them; an empty entry does nothing.
-struct ParserPasses {
-    void (*collect_variable_references)(ModuleParser&) = nullptr;
-    void (*check_function_parameters)(ModuleParser&) = nullptr;
-};
-ParserPasses& parser_passes();
-
 // Defines the class VBAParser on `m`; needs the enums and records.
 void register_parser(py::module_& m);
 

@@ -5,6 +5,8 @@
 #include "host/text.hpp"
 #include "vba/line_tests.hpp"
 #include "vba/module_parser.hpp"
+#include "vba/parameter_check.hpp"
+#include "vba/references.hpp"
 #include "modules/quillon/passes.hpp"
 
 namespace tallowby::vba {
@@ -19,10 +21,6 @@ using host::Signature;
 py::object text_or_none(py::handle value, const char* name) {
     if (value.is_none()) return py::none();
     return arg_str(value, name);
-}
-
-void run_pass(void (*pass)(ModuleParser&), ModuleParser& self) {
-    if (pass) pass(self);
 }
 
 }  // namespace
@@ -144,12 +142,12 @@ void register_parser(py::module_& m) {
     cls.def("_collect_variable_references", [](ModuleParser& self, py::args args, py::kwargs kwargs) {
         static const Signature sig("VBAParser._collect_variable_references", {});
         sig.bind_none(args, kwargs);
-        run_pass(parser_passes().collect_variable_references, self);
+        collect_variable_references(self);
     }, "收集所有变量的引用信息");
     cls.def("_check_function_parameters", [](ModuleParser& self, py::args args, py::kwargs kwargs) {
         static const Signature sig("VBAParser._check_function_parameters", {});
         sig.bind_none(args, kwargs);
-        run_pass(parser_passes().check_function_parameters, self);
+        check_function_parameters(self);
     }, "检查函数参数命名");
 
     register_passes(cls);

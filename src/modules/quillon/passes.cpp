@@ -18,9 +18,6 @@ using host::Signature;
 }  // namespace
 
 void register_passes(py::class_<ModuleParser>& cls) {
-    parser_passes().collect_variable_references = collect_variable_references;
-    parser_passes().check_function_parameters = check_function_parameters;
-
     cls.def(
         "_collect_references_in_file",
         [](ModuleParser& self, py::args args, py::kwargs kwargs) {

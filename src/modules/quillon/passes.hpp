@@ -8,8 +8,7 @@
 
 namespace tallowby::vba {
 
-// Adds the operations to VBAParser and installs the two passes that
-// parse_files runs.
+// Adds the operations of the passes to VBAParser.
 void register_passes(pybind11::class_<ModuleParser>& cls);
 
 }  // namespace tallowby::vba
