@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+#include "host/text.hpp"
+
 namespace tallowby::engine {
 
 namespace {
@@ -68,9 +70,16 @@ CacheKey& CacheKey::file(py::handle path) {
     }
     part(bytes);
     if (::stat(bytes.c_str(), &st) != 0) {
-        // a sheet that is not there is named as such: once it appears, the key differs
-        if (errno == ENOENT || errno == ENOTDIR) return part("absent");
-        valid_ = false;
+        // A sheet that is not there is named as such: once it appears, the key
+        // differs. The readers then try the name with "%20" read as blanks:
+        // that file is named too.
+        if (errno != ENOENT && errno != ENOTDIR) {
+            valid_ = false;
+            return *this;
+        }
+        part("absent");
+        const py::str decoded = host::replace(py::reinterpret_borrow<py::str>(path), "%20", " ");
+        if (!decoded.equal(path)) file(decoded);
         return *this;
     }
     if (!S_ISREG(st.st_mode)) {
