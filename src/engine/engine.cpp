@@ -30,6 +30,11 @@ py::object engine_global(const char* name) {
     return py::reinterpret_borrow<py::module_>(engine_module).attr(name);
 }
 
+py::handle marlet_class() {
+    static PyObject* cls = engine_global("Marlet").release().ptr();
+    return cls;
+}
+
 py::object add(py::handle a, py::handle b) {
     PyObject* r = PyNumber_Add(a.ptr(), b.ptr());
     if (!r) throw py::error_already_set();

@@ -28,6 +28,9 @@ void load_dependencies(py::module_& m);
 // One of those names, looked up in the engine module when it is used.
 py::object engine_global(const char* name);
 
+// The class Marlet (for host::OwnOperation: the operations bound on it).
+py::handle marlet_class();
+
 // The engine's log line (through its __put_data_log) and its progress value
 // (through update_progressbar).
 void put_log(py::handle self, py::handle line);

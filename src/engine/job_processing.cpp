@@ -7,8 +7,12 @@
 #include "engine/engine.hpp"
 #include "engine/job_sheet.hpp"
 #include "engine/lead_operations.hpp"
+#include "engine/pattern_columns.hpp"
+#include "engine/power_pins.hpp"
 #include "engine/run_cache.hpp"
 #include "host/console.hpp"
+#include "host/number_args.hpp"
+#include "host/own_operation.hpp"
 #include "host/text.hpp"
 
 namespace tallowby::engine {
@@ -63,6 +67,12 @@ void log_row_failure(py::handle self, const char* headline, py::error_already_se
     py::object print = py::module_::import("builtins").attr("print");
     print(py::int_(index), row);
 }
+
+// The operations run for every flow row: a subclass may replace each one.
+const host::OwnOperation test_table_step("_Marlet__test_table_process", marlet_class);
+const host::OwnOperation power_step("_Marlet__power_process_and_get_count", marlet_class);
+const host::OwnOperation max_column_step("save_max_col", marlet_class);
+const host::OwnOperation pattern_step("_Marlet__pattern_period_clk_process", marlet_class);
 
 // What reading a job's pattern-set or test-instance sheets gave: the
 // reader's results, the sheets that failed (path, error text) in order, and
@@ -241,10 +251,14 @@ void run_each_flow(py::handle self, const py::str& job_name) {
         guarded(
             [&] {
                 py::object start = row[write_row_start];
-                self.attr("_Marlet__test_table_process")(start, row);
-                py::object count =
-                    self.attr("_Marlet__power_process_and_get_count")(directory, row, row[write_row_start]);
-                self.attr("save_max_col")(count);
+                test_table_step(self, [&] { test_table_process(self, start, row); return py::none(); }, start, row);
+                py::object start_again = row[write_row_start];
+                py::object count = power_step(
+                    self, [&] { return process_power_pins(self, directory, row, start_again); }, directory, row,
+                    start_again);
+                max_column_step(
+                    self, [&] { raise_max_dps_count(self, host::arg_truncated_int(count, "col_cnt")); return py::none(); },
+                    count);
             },
             [&](py::error_already_set& e) { log_row_failure(self, "Error found in power process:", e, index, row); });
         progress(self, fraction_progress(19, 10, index, n));
@@ -256,8 +270,11 @@ void run_each_flow(py::handle self, const py::str& job_name) {
     for (py::handle row : py::iter(rows)) {
         guarded(
             [&] {
-                self.attr("_Marlet__pattern_period_clk_process")(self.attr("MAX_DSP_CNT"), row[write_row_start], row,
-                                                                 directory);
+                const py::object dps_count = self.attr("MAX_DSP_CNT");
+                const py::object start = row[write_row_start];
+                pattern_step(
+                    self, [&] { write_pattern_columns(self, dps_count, start, row, directory); return py::none(); },
+                    dps_count, start, row, directory);
             },
             [&](py::error_already_set& e) {
                 log_row_failure(self, "Error found in pattern/timing process:", e, index, row);

@@ -137,3 +137,32 @@ def test_job_name_must_be_text(tmp_path, device_engine):
     m, _, _ = device_engine(program(tmp_path))
     with pytest.raises(TypeError, match=r"^Argument 'job_name' has incorrect type \(expected str, got int\)$"):
         m._Marlet__run_each_flow(1)
+
+
+def test_each_row_step_may_be_replaced_by_the_class_or_the_object(tmp_path, device_engine):
+    seen = []
+
+    class Tables(marlet.Marlet):
+        def _Marlet__test_table_process(self, flow_table_index, flow_table_info):
+            seen.append(("class", flow_table_info["Parameter"], flow_table_index))
+
+    m, _, _ = device_engine(program(tmp_path), cls=Tables)
+    m.save_max_col = lambda count: seen.append(("object", count))  # the object's own, over the bound one
+    run_jobs(m, tmp_path)
+    assert [s for s in seen if s[0] == "class"] == [("class", "CONT", 0), ("class", "GHOST", 1),
+                                                   ("class", "LEAK", 1), ("class", "FUNC", 4)]
+    assert [s[0] for s in seen].count("object") == 4
+    assert m.MAX_DSP_CNT == 0  # the replaced save_max_col kept nothing
+
+
+def test_bound_row_steps_check_what_a_replaced_step_gives(tmp_path, device_engine):
+    class Odd(marlet.Marlet):
+        def _Marlet__power_process_and_get_count(self, flow_table_directory, flow_table_info, flow_table_index):
+            return "two"  # save_max_col, still the bound one, turns this down as it would from the host
+
+    m, logs, _ = device_engine(program(tmp_path), cls=Odd)
+    with pytest.raises(TypeError) as through_the_host:
+        marlet.Marlet.save_max_col(m, "two")
+    run_jobs(m, tmp_path)
+    assert logs.count(str(through_the_host.value)) == 4  # one per row with a test instance
+    assert logs.count("Error found in power process:") == 4

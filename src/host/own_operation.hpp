@@ -1,0 +1,57 @@
+// An operation of a bound class that a host subclass (or the object itself)
+// may replace: the core runs the C++ directly when the object still answers
+// the name with the operation bound from C++, and calls the replacement
+// through the host otherwise.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+namespace tallowby::host {
+namespace py = pybind11;
+
+class OwnOperation {
+public:
+    // `name` as the host spells it (a private one already mangled); `owner`
+    // gives the class the operation is bound on (looked up once, at the first
+    // call, since the class is made after the core's statics).
+    OwnOperation(const char* name, py::handle (*owner)()) : name_(name), owner_(owner) {}
+
+    // Whether `self` answers the name with the bound operation.
+    bool is_bound(py::handle self) const {
+        if (!interned_) {
+            interned_ = PyUnicode_InternFromString(name_);
+            if (!interned_) throw py::error_already_set();
+            bound_ = PyObject_GetAttr(owner_().ptr(), interned_);  // kept for the process
+            if (!bound_) throw py::error_already_set();
+        }
+        PyObject* dict = PyObject_GenericGetDict(self.ptr(), nullptr);
+        if (dict) {
+            const int own = PyDict_Contains(dict, interned_);
+            Py_DECREF(dict);
+            if (own < 0) throw py::error_already_set();
+            if (own) return false;
+        } else {
+            PyErr_Clear();  // an object without a dictionary has no entries of its own
+        }
+        PyObject* found = PyObject_GetAttr(reinterpret_cast<PyObject*>(Py_TYPE(self.ptr())), interned_);
+        if (!found) throw py::error_already_set();
+        const bool same = found == bound_;
+        Py_DECREF(found);
+        return same;
+    }
+
+    // direct() when the operation is the bound one; else self.<name>(args...).
+    template <typename Direct, typename... Args>
+    py::object operator()(py::handle self, Direct&& direct, Args&&... args) const {
+        if (is_bound(self)) return py::object(direct());
+        return self.attr(name_)(std::forward<Args>(args)...);
+    }
+
+private:
+    const char* name_;
+    py::handle (*owner_)();
+    mutable PyObject* interned_ = nullptr;
+    mutable PyObject* bound_ = nullptr;
+};
+
+}  // namespace tallowby::host
