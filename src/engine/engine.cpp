@@ -1,5 +1,6 @@
 #include "engine/engine.hpp"
 
+#include "host/own_operation.hpp"
 #include "host/text.hpp"
 
 namespace tallowby::engine {
@@ -41,10 +42,24 @@ py::object add(py::handle a, py::handle b) {
     return py::reinterpret_steal<py::object>(r);
 }
 
-void put_log(py::handle self, py::handle line) { self.attr("_Marlet__put_data_log")(line); }
+namespace {
+const host::OwnOperation log_step("_Marlet__put_data_log", marlet_class);
+const host::OwnOperation progress_step("update_progressbar", marlet_class);
+}  // namespace
+
+void send_to_sink(py::handle self, const char* sink_name, py::handle value) {
+    py::object sink = self.attr(sink_name);
+    if (!sink.is_none()) sink(value);
+}
+
+void put_log(py::handle self, py::handle line) {
+    log_step(self, [&] { send_to_sink(self, "text", line); return py::none(); }, line);
+}
 
 void put_log(py::handle self, const std::string& utf8) { put_log(self, host::from_utf8(utf8)); }
 
-void progress(py::handle self, py::handle value) { self.attr("update_progressbar")(value); }
+void progress(py::handle self, py::handle value) {
+    progress_step(self, [&] { send_to_sink(self, "progressbarOne", value); return py::none(); }, value);
+}
 
 }  // namespace tallowby::engine

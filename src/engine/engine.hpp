@@ -36,6 +36,9 @@ py::handle marlet_class();
 void put_log(py::handle self, py::handle line);
 void put_log(py::handle self, const std::string& utf8);
 void progress(py::handle self, py::handle value);
+// What __put_data_log and update_progressbar do: the value to the sink
+// attribute (`text`, `progressbarOne`) unless that is None.
+void send_to_sink(py::handle self, const char* sink_name, py::handle value);
 
 // a == b and a + b as the host evaluates them (add: any operands).
 using host::equal;

@@ -2,7 +2,9 @@
 
 #include "engine/arithmetic.hpp"
 #include "engine/engine.hpp"
+#include "engine/spec_expression.hpp"
 #include "host/console.hpp"
+#include "host/own_operation.hpp"
 #include "host/text.hpp"
 
 namespace tallowby::engine {
@@ -61,7 +63,10 @@ py::object category_in_context(py::handle engine, py::handle category) {
 
 py::str resolve_through_engine(py::handle engine, py::handle text, py::handle spec_dict, py::handle category,
                                py::handle selector) {
-    py::object resolved = engine.attr("_Marlet__spec_calculation")(text, spec_dict, category, selector);
+    static const host::OwnOperation spec_step("_Marlet__spec_calculation", marlet_class);
+    py::object resolved = spec_step(
+        engine, [&] { return resolve_spec_variables(engine, text, spec_dict, category, selector); }, text, spec_dict,
+        category, selector);
     if (!PyUnicode_Check(resolved.ptr())) {
         PyErr_Format(PyExc_TypeError, "a resolved spec expression must be text, not %.200s",
                      Py_TYPE(resolved.ptr())->tp_name);

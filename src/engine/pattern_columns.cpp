@@ -3,6 +3,9 @@
 #include "engine/engine.hpp"
 #include "engine/job_sheet.hpp"
 #include "engine/run_cache.hpp"
+#include "engine/spec_expression.hpp"
+#include "host/args.hpp"
+#include "host/own_operation.hpp"
 #include "host/text.hpp"
 
 namespace tallowby::engine {
@@ -29,7 +32,9 @@ py::str evaluated_with_unit(py::handle engine, py::handle expression, py::handle
     try {
         working = resolve_through_engine(engine, expression, engine.attr("ac_spec_dict"), category, selector);
         if (frequency_mode(engine)) working = concat(concat(py::str("1/("), working), py::str(")"));
-        const py::object text = engine.attr("add_unit")(evaluate_resolved(working));
+        static const host::OwnOperation unit_step("add_unit", marlet_class);
+        const py::object number = evaluate_resolved(working);
+        const py::object text = unit_step(engine, [&] { return with_unit(number); }, number);
         if (!PyUnicode_Check(text.ptr())) {
             PyErr_SetString(PyExc_ValueError, "no unit for a value below 1e-12");
             throw py::error_already_set();
@@ -52,7 +57,16 @@ struct PatternCells {
 PatternCells evaluate_pattern(py::handle engine, py::handle suite, const py::object& pattern, py::handle timing,
                               py::handle category, py::handle selector) {
     try {
-        const py::object result = engine.attr("_Marlet__extract_per_clk")(pattern, timing, category, selector);
+        static const host::OwnOperation clock_step("_Marlet__extract_per_clk", marlet_class);
+        const py::object result = clock_step(
+            engine,
+            [&] {
+                return pattern_periods_and_clocks(engine, host::arg_str(pattern, "pattern_name"),
+                                                  host::arg_str(timing, "timing_name"),
+                                                  host::arg_str(category, "category_name"),
+                                                  host::arg_str(selector, "selector_name"));
+            },
+            pattern, timing, category, selector);
         const py::tuple pair = py::tuple(result);
         if (pair.size() != 2) {
             PyErr_SetString(PyExc_ValueError, "expected a pair of period and clock lists");

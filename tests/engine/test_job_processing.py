@@ -148,7 +148,9 @@ def test_each_row_step_may_be_replaced_by_the_class_or_the_object(tmp_path, devi
 
     m, _, _ = device_engine(program(tmp_path), cls=Tables)
     m.save_max_col = lambda count: seen.append(("object", count))  # the object's own, over the bound one
+    m._Marlet__put_data_log = lambda line: seen.append(("log", line))
     run_jobs(m, tmp_path)
+    assert ("log", "Parse Job: CP1") in seen and ("log", "Execution successful!!!") in seen
     assert [s for s in seen if s[0] == "class"] == [("class", "CONT", 0), ("class", "GHOST", 1),
                                                    ("class", "LEAK", 1), ("class", "FUNC", 4)]
     assert [s[0] for s in seen].count("object") == 4

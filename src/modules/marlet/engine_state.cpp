@@ -70,14 +70,12 @@ void register_engine_state(MarletClass& cls) {
     cls.def("_Marlet__put_data_log", [](py::object self, py::args args, py::kwargs kwargs) {
         static const Signature sig("Marlet.__put_data_log", {"data_log"});
         auto a = sig.bind(args, kwargs);
-        py::object sink = self.attr("text");
-        if (!sink.is_none()) sink(a[0]);
+        send_to_sink(self, "text", a[0]);
     });
     cls.def("update_progressbar", [](py::object self, py::args args, py::kwargs kwargs) {
         static const Signature sig("Marlet.update_progressbar", {"val"});
         auto a = sig.bind(args, kwargs);
-        py::object sink = self.attr("progressbarOne");
-        if (!sink.is_none()) sink(a[0]);
+        send_to_sink(self, "progressbarOne", a[0]);
     });
 }
 
