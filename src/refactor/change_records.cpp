@@ -4,7 +4,9 @@
 #include "host/console.hpp"
 #include "host/gc_pause.hpp"
 #include "host/objects.hpp"
+#include "host/own_operation.hpp"
 #include "host/text.hpp"
+#include "refactor/renaming.hpp"
 #include "vba/records.hpp"
 
 #include <ctime>
@@ -53,9 +55,11 @@ py::object record_field(py::handle record, const char* name, int variable_index,
     return record.attr(name);
 }
 
+const host::OwnOperation add_step("_add_change", refactorer_class);
+
 // Records one rename of a model record whose suggestion differs from its
-// name, through the refactorer's _add_change (`add`, looked up once).
-void collect_one(py::handle add, ChangeKind kind, py::handle record) {
+// name, through the refactorer's _add_change.
+void collect_one(py::handle self, Refactorer& state, ChangeKind kind, py::handle record) {
     using vba::TypeField;
     using vba::VarField;
     py::object correct = record_field(record, "correct_name", VarField::correct_name, TypeField::correct_name);
@@ -69,7 +73,7 @@ void collect_one(py::handle add, ChangeKind kind, py::handle record) {
                                          record_field(record, "line_number", VarField::line_number,
                                                       TypeField::line_number),
                                          name, correct, description);
-    add(py::str(change_type(kind)), change);
+    record_change(self, state, kind, change);
 }
 
 // The timestamp of a change record; the text is made once per second.
@@ -122,6 +126,21 @@ py::dict make_change_record(py::handle file_path, py::handle line_number, py::ha
     return record;
 }
 
+py::handle refactorer_class() {
+    static PyObject* cls = py::type::of<Refactorer>().release().ptr();
+    return cls;
+}
+
+void record_change(py::handle self, Refactorer& state, ChangeKind kind, const py::dict& change) {
+    const py::str type(change_type(kind));
+    add_step(self, [&] { add_change(state.changes_made, type, change); return py::none(); }, type, change);
+}
+
+void apply_changes(py::handle self, Refactorer& state) {
+    static const host::OwnOperation apply_step("_apply_all_changes", refactorer_class);
+    apply_step(self, [&] { apply_all_changes(self, state); return py::none(); });
+}
+
 void add_change(py::handle changes_made, py::handle type, py::handle record) {
     PyObject* list = PyObject_GetItem(changes_made.ptr(), type.ptr());
     if (!list) throw py::error_already_set();
@@ -132,17 +151,16 @@ void add_change(py::handle changes_made, py::handle type, py::handle record) {
 void collect_suggested_renames(py::handle self, Refactorer& state, ChangeKind kind) {
     const KindTexts& t = texts_of(kind);
     py::object members = state.parser.attr(t.members);
-    const py::object add = self.attr("_add_change");
     if (kind == ChangeKind::kGlobal) {
-        for (py::handle record : py::iter(members)) collect_one(add, kind, record);
+        for (py::handle record : py::iter(members)) collect_one(self, state, kind, record);
         return;
     }
     for (py::handle entry : py::iter(members.attr("values")())) {
         if (!t.nested) {
-            collect_one(add, kind, entry);
+            collect_one(self, state, kind, entry);
             continue;
         }
-        for (py::handle record : py::iter(entry)) collect_one(add, kind, record);
+        for (py::handle record : py::iter(entry)) collect_one(self, state, kind, record);
     }
 }
 
@@ -151,13 +169,16 @@ bool refactor_all_issues(py::handle self, Refactorer& state) {
     // only walk the parser's model again and again.
     const host::GcPause no_collection;
     host::print_line("开始自动重构...");
-    for (const char* collector : {"_refactor_global_variables", "_refactor_module_variables",
-                                  "_refactor_local_variables", "_refactor_type_definitions",
-                                  "_refactor_enum_definitions"}) {
-        self.attr(collector)();
+    static const host::OwnOperation collectors[] = {
+        {"_refactor_global_variables", refactorer_class}, {"_refactor_module_variables", refactorer_class},
+        {"_refactor_local_variables", refactorer_class},  {"_refactor_type_definitions", refactorer_class},
+        {"_refactor_enum_definitions", refactorer_class}};
+    for (size_t k = 0; k < kChangeKinds; ++k) {
+        const auto kind = static_cast<ChangeKind>(k);
+        collectors[k](self, [&] { collect_suggested_renames(self, state, kind); return py::none(); });
     }
     state.failed = false;
-    self.attr("_apply_all_changes")();
+    apply_changes(self, state);
     host::print_line("自动重构完成！");
     return !state.failed;
 }

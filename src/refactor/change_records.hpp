@@ -46,6 +46,16 @@ py::dict make_change_record(py::handle file_path, py::handle line_number, py::ha
 // the map's default when the type has none yet.
 void add_change(py::handle changes_made, py::handle type, py::handle record);
 
+// The class VBTRefactorer (for host::OwnOperation).
+py::handle refactorer_class();
+
+// A change record of `kind` through self._add_change: run directly unless a
+// subclass or the object replaces it.
+void record_change(py::handle self, Refactorer& state, ChangeKind kind, const py::dict& change);
+
+// self._apply_all_changes(), the same way.
+void apply_changes(py::handle self, Refactorer& state);
+
 // The collector of one part of the parser's model: a record for every name
 // whose suggested name is set and differs, passed to self._add_change.
 void collect_suggested_renames(py::handle self, Refactorer& state, ChangeKind kind);

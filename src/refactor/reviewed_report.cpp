@@ -64,7 +64,7 @@ py::str column_of(py::handle headings, py::handle wanted, py::handle written) {
 
 // Reads one variable sheet and records its confirmed rows. A confirmed row
 // without a name or a new name is printed and makes the answer false.
-void read_sheet(py::handle self, py::handle pd, const py::str& excel_path, const VariableSheet& sheet,
+void read_sheet(py::handle self, Refactorer& state, py::handle pd, const py::str& excel_path, const VariableSheet& sheet,
                 py::list& summary, bool& failed) {
     // Cells as the workbook stores them: text stays text, whatever it says.
     const py::handle object_type(reinterpret_cast<PyObject*>(&PyBaseObject_Type));
@@ -105,7 +105,7 @@ void read_sheet(py::handle self, py::handle pd, const py::str& excel_path, const
         }
         py::str description = describe_change(sheet.kind, old_name, new_name, function_name);
         py::dict record = make_change_record(file_path, line_number, old_name, new_name, description);
-        self.attr("_add_change")(change_type(sheet.kind), record);
+        record_change(self, state, sheet.kind, record);
         summary.append(concat({label, py::str(": "), py::str(old_name), py::str(" -> "), py::str(new_name)}));
     }
 }
@@ -147,7 +147,7 @@ bool apply_changes_from_excel(py::handle self, Refactorer& state, const py::str&
         py::object names;
         for (const VariableSheet& sheet : kSheets) {
             try {
-                read_sheet(self, pd, excel_path, sheet, summary, failed);
+                read_sheet(self, state, pd, excel_path, sheet, summary, failed);
             } catch (...) {
                 py::str message = host::failure_text();
                 host::print_parts({from_utf8("读取"), from_utf8(change_label(sheet.kind)), from_utf8("工作表失败: "),
@@ -164,7 +164,7 @@ bool apply_changes_from_excel(py::handle self, Refactorer& state, const py::str&
         }
         list_found(summary);
         state.failed = false;
-        self.attr("_apply_all_changes")();
+        apply_changes(self, state);
         return !failed && !state.failed;
     } catch (...) {
         py::str message = host::failure_text();

@@ -10,6 +10,7 @@
 #include "host/failure.hpp"
 #include "host/gc_pause.hpp"
 #include "host/objects.hpp"
+#include "host/own_operation.hpp"
 #include "host/text.hpp"
 #include "host/text_file.hpp"
 #include "host/utf8_lines.hpp"
@@ -18,7 +19,9 @@
 #include "vba/header_match.hpp"
 #include "vba/line_tests.hpp"
 #include "vba/naming_rules.hpp"
+#include "vba/parameter_check.hpp"
 #include "vba/records.hpp"
+#include "vba/references.hpp"
 
 namespace tallowby::vba {
 
@@ -262,8 +265,15 @@ void ModuleParser::parse_files(py::handle self, const py::str& directory_path) {
 
     settle_suggestions(*this);
 
-    self.attr("_collect_variable_references")();
-    self.attr("_check_function_parameters")();
+    // The two whole-model passes, each replaceable by a subclass.
+    static const auto parser_class = []() -> py::handle {
+        static PyObject* cls = py::type::of<ModuleParser>().release().ptr();
+        return cls;
+    };
+    static const host::OwnOperation references_step("_collect_variable_references", parser_class);
+    static const host::OwnOperation parameters_step("_check_function_parameters", parser_class);
+    references_step(self, [&] { collect_variable_references(*this); return py::none(); });
+    parameters_step(self, [&] { check_function_parameters(*this); return py::none(); });
     untrack_atomic_lists(files);
     untrack_atomic_lists(variable_references);
 

@@ -127,3 +127,42 @@ def test_model_without_issues_touches_nothing(vba_folder, capsys):
     assert r.refactor_all_issues() is True
     assert capsys.readouterr().out == "开始自动重构...\n自动重构完成！\n"
     assert dict(r.changes_made) == {} and os.listdir(folder) == ["m.bas"]
+
+
+def test_a_subclass_replaces_the_steps_of_the_automatic_refactoring(vba_folder, capsys):
+    _, p = parsed(vba_folder, capsys)
+    steps = []
+
+    class Careful(VBTRefactorer):
+        def _refactor_type_definitions(self):
+            steps.append("types left alone")
+
+        def _add_change(self, change_type, change_info):
+            if change_type != "module_variable":
+                super()._add_change(change_type, change_info)
+
+        def _apply_all_changes(self):
+            steps.append(sorted(self.changes_made))
+
+    r = Careful(p)
+    assert r.refactor_all_issues() is True
+    assert steps == ["types left alone", ["enum_definition", "global_variable", "local_variable"]]
+
+    r = VBTRefactorer(p)
+    r._add_change = lambda change_type, change_info: steps.append(change_type)  # the object's own
+    r._apply_all_changes = lambda: None
+    r.refactor_all_issues()
+    assert steps[2:] == ["global_variable", "module_variable", "local_variable", "local_variable",
+                         "type_definition", "enum_definition"]
+
+
+def test_a_subclass_replaces_the_passes_of_the_parser(vba_folder, capsys):
+    folder, _ = parsed(vba_folder, capsys)
+
+    class NoReferences(VBAParser):
+        def _collect_variable_references(self):
+            self.variable_references["marker"] = []
+
+    p = NoReferences()
+    p.parse_files(folder)
+    assert list(p.variable_references) == ["marker"]
