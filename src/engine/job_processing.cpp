@@ -214,7 +214,8 @@ void run_each_flow(py::handle self, const py::str& job_name) {
     }
     progress(self, py::int_(7));
 
-    self.attr("_Marlet__init")();
+    static const host::OwnOperation sheet_start_step("_Marlet__init", marlet_class);
+    sheet_start_step(self, [&] { init_job_sheet(self); return py::none(); });
     self.attr("sort_bin_dscrp") = py::list();
 
     // Pass 1: where each flow row's instance rows begin; the sort bins.

@@ -6,7 +6,9 @@
 #include "engine/engine.hpp"
 #include "engine/lead_operations.hpp"
 #include "engine/run_cache.hpp"
+#include "host/args.hpp"
 #include "host/gc_pause.hpp"
+#include "host/own_operation.hpp"
 #include "host/text.hpp"
 
 namespace tallowby::engine {
@@ -70,6 +72,14 @@ void vbt_step(py::handle self, py::handle work_dir, py::list& written) {
     put_log(self, std::string(kEndLine));
 }
 
+// The steps of a run, each replaceable by a subclass or the object.
+const host::OwnOperation job_step("_Marlet__run_each_flow", marlet_class);
+const host::OwnOperation finish_step("excel_file_optimise", marlet_class);
+const host::OwnOperation map_step("write_pat_tset_map", marlet_class);
+const host::OwnOperation bins_step("write_bin_descrp", marlet_class);
+const host::OwnOperation parameters_step("write_inst_para", marlet_class);
+const host::OwnOperation clamps_step("write_power_pin_clamp", marlet_class);
+
 void check_jobs(py::handle self, py::handle book, py::handle job_name_set, py::handle work_dir, const py::object& path,
                 py::list& written) {
     py::object last_job;
@@ -78,8 +88,11 @@ void check_jobs(py::handle self, py::handle book, py::handle job_name_set, py::h
         py::object sheet = book.attr("add_worksheet")(job);
         self.attr("work_sheet") = sheet;
         sheet.attr("outline_settings")(true, false, true, false);
-        self.attr("_Marlet__run_each_flow")(job);
-        self.attr("excel_file_optimise")(self.attr("work_sheet"), "C2");
+        job_step(self, [&] { run_each_flow(self, host::arg_str(job, "job_name")); return py::none(); }, job);
+        const py::object work_sheet = self.attr("work_sheet");
+        const py::str freeze_pane("C2");
+        finish_step(self, [&] { excel_file_optimise(self, work_sheet, freeze_pane); return py::none(); }, work_sheet,
+                    freeze_pane);
     }
     if (!last_job) {
         PyErr_SetString(PyExc_UnboundLocalError,
@@ -88,12 +101,21 @@ void check_jobs(py::handle self, py::handle book, py::handle job_name_set, py::h
     }
     py::object first_letters = last_job[py::slice(0, 20, 1)];
     py::object map_name = py::str("PatTsetMap_") + first_letters;
-    self.attr("write_pat_tset_map")(self.attr("pat2inst_dict"), self.attr("tset_dict"),
-                                    book.attr("add_worksheet")(map_name));
-    self.attr("write_bin_descrp")(book.attr("add_worksheet")("SortBinDescrp"));
-    self.attr("write_inst_para")(book.attr("add_worksheet")("InstParametersCheck"));
+    {
+        const py::object users = self.attr("pat2inst_dict");
+        const py::object time_sets = self.attr("tset_dict");
+        const py::object sheet = book.attr("add_worksheet")(map_name);
+        map_step(self, [&] { write_pat_tset_map(self, users, time_sets, sheet); return py::none(); }, users, time_sets,
+                 sheet);
+    }
+    auto one_sheet = [&](const host::OwnOperation& step, void (*write)(py::handle, py::handle), const char* name) {
+        const py::object sheet = book.attr("add_worksheet")(name);
+        step(self, [&] { write(self, sheet); return py::none(); }, sheet);
+    };
+    one_sheet(bins_step, write_bin_descrp, "SortBinDescrp");
+    one_sheet(parameters_step, write_inst_para, "InstParametersCheck");
     book.attr("add_vba_project")(vba_project_path());
-    self.attr("write_power_pin_clamp")(book.attr("add_worksheet")("PowerPinClampCheck"));
+    one_sheet(clamps_step, write_power_pin_clamp, "PowerPinClampCheck");
     book.attr("close")();
     written.append(path);
     put_log(self, py::str("Output file path is: ") + text_of(path));
