@@ -9,7 +9,9 @@
 namespace tallowby::engine {
 
 namespace {
-RunCache* open_cache = nullptr;  // only touched with the host lock held
+// Per thread: a run in another thread (the host lock is let go while the
+// pattern tool runs) keeps its own chain of caches.
+thread_local RunCache* open_cache = nullptr;
 }
 
 RunCache::RunCache() : previous_(open_cache) { open_cache = this; }

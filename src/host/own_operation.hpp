@@ -21,8 +21,18 @@ public:
         if (!interned_) {
             interned_ = PyUnicode_InternFromString(name_);
             if (!interned_) throw py::error_already_set();
-            bound_ = PyObject_GetAttr(owner_().ptr(), interned_);  // kept for the process
-            if (!bound_) throw py::error_already_set();
+        }
+        if (!bound_) {
+            // The operation as bound from C++: a method wrapping a built-in
+            // function. A class whose attribute was already replaced (by a
+            // caller, before the first use) has no bound one to compare with.
+            PyObject* on_owner = PyObject_GetAttr(owner_().ptr(), interned_);
+            if (!on_owner) throw py::error_already_set();
+            if (!PyInstanceMethod_Check(on_owner) || !PyCFunction_Check(PyInstanceMethod_GET_FUNCTION(on_owner))) {
+                Py_DECREF(on_owner);
+                return false;
+            }
+            bound_ = on_owner;  // kept for the process
         }
         PyObject* dict = PyObject_GenericGetDict(self.ptr(), nullptr);
         if (dict) {

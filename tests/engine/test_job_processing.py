@@ -168,3 +168,11 @@ def test_bound_row_steps_check_what_a_replaced_step_gives(tmp_path, device_engin
     run_jobs(m, tmp_path)
     assert logs.count(str(through_the_host.value)) == 4  # one per row with a test instance
     assert logs.count("Error found in power process:") == 4
+
+
+def test_a_step_replaced_on_the_class_itself_is_called(tmp_path, device_engine, monkeypatch):
+    seen = []
+    monkeypatch.setattr(marlet.Marlet, "save_max_col", lambda self, count: seen.append(count))
+    m, _, _ = device_engine(program(tmp_path), cls=marlet.Marlet)
+    run_jobs(m, tmp_path)
+    assert len(seen) == 4
