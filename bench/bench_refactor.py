@@ -58,38 +58,36 @@ def refactor(root):
 
 
 def floor(root):
-    """In the child process: read, back up and write back every module."""
+    """In the child process: read, back up and write back every module, first
+    plainly, then with the syncs."""
     paths = module_paths(root)
-    start = time.perf_counter()
-    for path in paths:
-        with open(path, "rb") as f:
-            data = f.read()
-        with open(path + ".backup_floor", "xb") as f:
-            f.write(data)
-        with open(path, "wb") as f:
-            f.write(data)
-    plain = time.perf_counter() - start
-    synced = synced_floor(paths)
+    plain = copy_back(paths, ".backup_floor", synced=False)
+    synced = copy_back(paths, ".backup_synced", synced=True)
     print(json.dumps({"time": synced, "plain": plain, "files": len(paths)}))
 
 
-def synced_floor(paths):
-    """The same writes made as durable as the refactoring makes them: the
-    backup and the new bytes each synced to disk before the new file takes
-    the module's place, and the folder synced after the rename."""
+def copy_back(paths, backup_suffix, synced):
+    """Reads each module, writes its backup and writes it back. `synced`
+    makes it as durable as the refactoring makes it: the backup and the new
+    bytes each synced to disk before the new file takes the module's place,
+    and the folder synced after the rename."""
+    def write(path, data, mode):
+        with open(path, mode) as f:
+            f.write(data)
+            if synced:
+                f.flush()
+                os.fsync(f.fileno())
+
     start = time.perf_counter()
     for path in paths:
         with open(path, "rb") as f:
             data = f.read()
-        with open(path + ".backup_synced", "xb") as f:
-            f.write(data)
-            f.flush()
-            os.fsync(f.fileno())
+        write(path + backup_suffix, data, "xb")
+        if not synced:
+            write(path, data, "wb")
+            continue
         temporary = path + ".tmp_synced"
-        with open(temporary, "xb") as f:
-            f.write(data)
-            f.flush()
-            os.fsync(f.fileno())
+        write(temporary, data, "xb")
         os.replace(temporary, path)
         folder = os.open(os.path.dirname(path), os.O_RDONLY)
         os.fsync(folder)

@@ -53,13 +53,13 @@ void send_to_sink(py::handle self, const char* sink_name, py::handle value) {
 }
 
 void put_log(py::handle self, py::handle line) {
-    log_step(self, [&] { send_to_sink(self, "text", line); return py::none(); }, line);
+    log_step(self, [&] { send_to_sink(self, "text", line); }, line);
 }
 
 void put_log(py::handle self, const std::string& utf8) { put_log(self, host::from_utf8(utf8)); }
 
 void progress(py::handle self, py::handle value) {
-    progress_step(self, [&] { send_to_sink(self, "progressbarOne", value); return py::none(); }, value);
+    progress_step(self, [&] { send_to_sink(self, "progressbarOne", value); }, value);
 }
 
 }  // namespace tallowby::engine

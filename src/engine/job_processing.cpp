@@ -215,7 +215,7 @@ void run_each_flow(py::handle self, const py::str& job_name) {
     progress(self, py::int_(7));
 
     static const host::OwnOperation sheet_start_step("_Marlet__init", marlet_class);
-    sheet_start_step(self, [&] { init_job_sheet(self); return py::none(); });
+    sheet_start_step(self, [&] { init_job_sheet(self); });
     self.attr("sort_bin_dscrp") = py::list();
 
     // Pass 1: where each flow row's instance rows begin; the sort bins.
@@ -252,13 +252,13 @@ void run_each_flow(py::handle self, const py::str& job_name) {
         guarded(
             [&] {
                 py::object start = row[write_row_start];
-                test_table_step(self, [&] { test_table_process(self, start, row); return py::none(); }, start, row);
+                test_table_step(self, [&] { test_table_process(self, start, row); }, start, row);
                 py::object start_again = row[write_row_start];
                 py::object count = power_step(
                     self, [&] { return process_power_pins(self, directory, row, start_again); }, directory, row,
                     start_again);
                 max_column_step(
-                    self, [&] { raise_max_dps_count(self, host::arg_truncated_int(count, "col_cnt")); return py::none(); },
+                    self, [&] { raise_max_dps_count(self, host::arg_truncated_int(count, "col_cnt")); },
                     count);
             },
             [&](py::error_already_set& e) { log_row_failure(self, "Error found in power process:", e, index, row); });
@@ -274,7 +274,7 @@ void run_each_flow(py::handle self, const py::str& job_name) {
                 const py::object dps_count = self.attr("MAX_DSP_CNT");
                 const py::object start = row[write_row_start];
                 pattern_step(
-                    self, [&] { write_pattern_columns(self, dps_count, start, row, directory); return py::none(); },
+                    self, [&] { write_pattern_columns(self, dps_count, start, row, directory); },
                     dps_count, start, row, directory);
             },
             [&](py::error_already_set& e) {

@@ -29,12 +29,9 @@ struct PinOrder {
     py::dict display_names;
 };
 
-// The pins of the power order file that the pin-level sheet lists, in the
-// file's order: first sheet, header row skipped, pin name in column A and
-// display name in column B (the pin name when B is empty). Reading stops at
-// the first row without a cell in column A or B.
-// The (pin, display name) cells of the power order file, header row
-// skipped; read once per run.
+// The (pin, display name) cells of the power order file's first sheet,
+// header row skipped, up to the first row without a cell in column A or B;
+// read once per run.
 py::list power_order_cells(py::handle engine) {
     const py::object path = engine.attr("power_order_path");
     return read_once(CacheKey("power order").file(path), [&] {
@@ -58,6 +55,10 @@ py::list power_order_cells(py::handle engine) {
     });
 }
 
+// The pins of the power order file that the pin-level sheet lists, in the
+// file's order: first sheet, header row skipped, pin name in column A and
+// display name in column B (the pin name when B is empty). Reading stops at
+// the first row without a cell in column A or B.
 PinOrder pins_in_power_order(py::handle engine, const py::dict& levels) {
     PinOrder order;
     for (py::handle cell : power_order_cells(engine)) {

@@ -88,10 +88,10 @@ void check_jobs(py::handle self, py::handle book, py::handle job_name_set, py::h
         py::object sheet = book.attr("add_worksheet")(job);
         self.attr("work_sheet") = sheet;
         sheet.attr("outline_settings")(true, false, true, false);
-        job_step(self, [&] { run_each_flow(self, host::arg_str(job, "job_name")); return py::none(); }, job);
+        job_step(self, [&] { run_each_flow(self, host::arg_str(job, "job_name")); }, job);
         const py::object work_sheet = self.attr("work_sheet");
         const py::str freeze_pane("C2");
-        finish_step(self, [&] { excel_file_optimise(self, work_sheet, freeze_pane); return py::none(); }, work_sheet,
+        finish_step(self, [&] { excel_file_optimise(self, work_sheet, freeze_pane); }, work_sheet,
                     freeze_pane);
     }
     if (!last_job) {
@@ -105,12 +105,12 @@ void check_jobs(py::handle self, py::handle book, py::handle job_name_set, py::h
         const py::object users = self.attr("pat2inst_dict");
         const py::object time_sets = self.attr("tset_dict");
         const py::object sheet = book.attr("add_worksheet")(map_name);
-        map_step(self, [&] { write_pat_tset_map(self, users, time_sets, sheet); return py::none(); }, users, time_sets,
+        map_step(self, [&] { write_pat_tset_map(self, users, time_sets, sheet); }, users, time_sets,
                  sheet);
     }
     auto one_sheet = [&](const host::OwnOperation& step, void (*write)(py::handle, py::handle), const char* name) {
         const py::object sheet = book.attr("add_worksheet")(name);
-        step(self, [&] { write(self, sheet); return py::none(); }, sheet);
+        step(self, [&] { write(self, sheet); }, sheet);
     };
     one_sheet(bins_step, write_bin_descrp, "SortBinDescrp");
     one_sheet(parameters_step, write_inst_para, "InstParametersCheck");

@@ -6,6 +6,9 @@
 
 #include <pybind11/pybind11.h>
 
+#include <type_traits>
+#include <utility>
+
 namespace tallowby::host {
 namespace py = pybind11;
 
@@ -50,11 +53,17 @@ public:
         return same;
     }
 
-    // direct() when the operation is the bound one; else self.<name>(args...).
+    // direct() when the operation is the bound one (None when it gives
+    // nothing); else self.<name>(args...).
     template <typename Direct, typename... Args>
     py::object operator()(py::handle self, Direct&& direct, Args&&... args) const {
-        if (is_bound(self)) return py::object(direct());
-        return self.attr(name_)(std::forward<Args>(args)...);
+        if (!is_bound(self)) return self.attr(name_)(std::forward<Args>(args)...);
+        if constexpr (std::is_void_v<std::invoke_result_t<Direct&>>) {
+            direct();
+            return py::none();
+        } else {
+            return py::object(direct());
+        }
     }
 
 private:

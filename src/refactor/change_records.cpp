@@ -133,12 +133,12 @@ py::handle refactorer_class() {
 
 void record_change(py::handle self, Refactorer& state, ChangeKind kind, const py::dict& change) {
     const py::str type(change_type(kind));
-    add_step(self, [&] { add_change(state.changes_made, type, change); return py::none(); }, type, change);
+    add_step(self, [&] { add_change(state.changes_made, type, change); }, type, change);
 }
 
 void apply_changes(py::handle self, Refactorer& state) {
     static const host::OwnOperation apply_step("_apply_all_changes", refactorer_class);
-    apply_step(self, [&] { apply_all_changes(self, state); return py::none(); });
+    apply_step(self, [&] { apply_all_changes(self, state); });
 }
 
 void add_change(py::handle changes_made, py::handle type, py::handle record) {
@@ -175,7 +175,7 @@ bool refactor_all_issues(py::handle self, Refactorer& state) {
         {"_refactor_enum_definitions", refactorer_class}};
     for (size_t k = 0; k < kChangeKinds; ++k) {
         const auto kind = static_cast<ChangeKind>(k);
-        collectors[k](self, [&] { collect_suggested_renames(self, state, kind); return py::none(); });
+        collectors[k](self, [&] { collect_suggested_renames(self, state, kind); });
     }
     state.failed = false;
     apply_changes(self, state);

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "host/objects.hpp"
+
 namespace tallowby::report {
 
 py::module_ table_library() {
@@ -123,11 +125,7 @@ py::object open_table_writer(py::handle path) {
                                                py::arg("engine_kwargs") = engine_kwargs);
 }
 
-Py_ssize_t sheet_count(py::handle writer) {
-    Py_ssize_t n = PyObject_Size(writer.attr("sheets").ptr());
-    if (n < 0) throw py::error_already_set();
-    return n;
-}
+Py_ssize_t sheet_count(py::handle writer) { return host::size(writer.attr("sheets")); }
 
 void SheetTable::write(py::handle writer, py::handle sheet_name) const {
     py::object book = xlsxwriter_book(writer);

@@ -272,8 +272,8 @@ void ModuleParser::parse_files(py::handle self, const py::str& directory_path) {
     };
     static const host::OwnOperation references_step("_collect_variable_references", parser_class);
     static const host::OwnOperation parameters_step("_check_function_parameters", parser_class);
-    references_step(self, [&] { collect_variable_references(*this); return py::none(); });
-    parameters_step(self, [&] { check_function_parameters(*this); return py::none(); });
+    references_step(self, [&] { collect_variable_references(*this); });
+    parameters_step(self, [&] { check_function_parameters(*this); });
     untrack_atomic_lists(files);
     untrack_atomic_lists(variable_references);
 
