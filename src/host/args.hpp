@@ -5,6 +5,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <cstddef>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -50,6 +51,9 @@ public:
     std::vector<py::object> bind(const py::args& args, const py::kwargs& kwargs) const;
     // For operations without parameters: only checks that nothing was passed.
     void bind_none(const py::args& args, const py::kwargs& kwargs) const;
+
+    std::size_t size() const { return params_.size(); }
+    const char* name(std::size_t i) const { return params_[i].name; }
 
 private:
     std::string qualname_;

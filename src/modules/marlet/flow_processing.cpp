@@ -1,32 +1,20 @@
 // Registration of the per-job processing and the flow columns of the job sheet.
 #include "engine/engine.hpp"
 #include "engine/lead_operations.hpp"
-#include "host/args.hpp"
+#include "host/bind.hpp"
 
 namespace tallowby::engine {
 
 void register_flow_processing(MarletClass& cls) {
-    using host::Signature;
-    cls.def("_Marlet__run_each_flow", [](py::object self, py::args args, py::kwargs kwargs) {
-        static const Signature sig("Marlet.__run_each_flow", {"job_name"});
-        auto a = sig.bind(args, kwargs);
-        run_each_flow(self, host::arg_str(a[0], "job_name"));
-    });
-    cls.def("_Marlet__init", [](py::object self, py::args args, py::kwargs kwargs) {
-        static const Signature sig("Marlet.__init", {});
-        sig.bind_none(args, kwargs);
-        init_job_sheet(self);
-    });
-    cls.def("_Marlet__test_table_process", [](py::object self, py::args args, py::kwargs kwargs) {
-        static const Signature sig("Marlet.__test_table_process", {"flow_table_index", "flow_table_info"});
-        auto a = sig.bind(args, kwargs);
-        test_table_process(self, a[0], a[1]);
-    });
-    cls.def("excel_file_optimise", [](py::object self, py::args args, py::kwargs kwargs) {
-        static const Signature sig("Marlet.excel_file_optimise", {"worksheet", {"freezePane", py::str("C2")}});
-        auto a = sig.bind(args, kwargs);
-        excel_file_optimise(self, a[0], a[1]);
-    });
+    host::method(cls, "_Marlet__run_each_flow", {"job_name"},
+                 [](py::object self, py::str job_name) { run_each_flow(self, job_name); });
+    host::method(cls, "_Marlet__init", {}, [](py::object self) { init_job_sheet(self); });
+    host::method(cls, "_Marlet__test_table_process", {"flow_table_index", "flow_table_info"},
+                 [](py::object self, py::object index, py::object info) { test_table_process(self, index, info); });
+    host::method(cls, "excel_file_optimise", {"worksheet", {"freezePane", py::str("C2")}},
+                 [](py::object self, py::object worksheet, py::object freeze_pane) {
+                     excel_file_optimise(self, worksheet, freeze_pane);
+                 });
 }
 
 }  // namespace tallowby::engine

@@ -1,16 +1,13 @@
 // Registration of run.
 #include "engine/engine.hpp"
 #include "engine/lead_operations.hpp"
-#include "host/args.hpp"
+#include "host/bind.hpp"
 
 namespace tallowby::engine {
 
 void register_run(MarletClass& cls) {
-    cls.def("run", [](py::object self, py::args args, py::kwargs kwargs) {
-        static const host::Signature sig("Marlet.run", {"job_name_set", {"work_dir", py::str("./")}});
-        auto a = sig.bind(args, kwargs);
-        return run(self, a[0], a[1]);
-    });
+    host::method(cls, "run", {"job_name_set", {"work_dir", py::str("./")}},
+                 [](py::object self, py::object job_names, py::object work_dir) { return run(self, job_names, work_dir); });
 }
 
 }  // namespace tallowby::engine

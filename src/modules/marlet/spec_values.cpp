@@ -1,22 +1,16 @@
 // Registration of the engine's spec value operations: __spec_calculation, add_unit.
 #include "engine/engine.hpp"
 #include "engine/spec_expression.hpp"
-#include "host/args.hpp"
+#include "host/bind.hpp"
 
 namespace tallowby::engine {
 
 void register_spec_values(MarletClass& cls) {
-    cls.def("_Marlet__spec_calculation", [](py::handle self, py::args args, py::kwargs kwargs) {
-        static const host::Signature sig("Marlet.__spec_calculation",
-                                         {"target", "spec_dict", "category_name", "selector_name"});
-        auto a = sig.bind(args, kwargs);
-        return resolve_spec_variables(self, a[0], a[1], a[2], a[3]);
-    });
-    cls.def("add_unit", [](py::handle, py::args args, py::kwargs kwargs) {
-        static const host::Signature sig("Marlet.add_unit", {"val"});
-        auto a = sig.bind(args, kwargs);
-        return with_unit(a[0]);
-    });
+    host::method(cls, "_Marlet__spec_calculation", {"target", "spec_dict", "category_name", "selector_name"},
+                 [](py::handle self, py::object target, py::object specs, py::object category, py::object selector) {
+                     return resolve_spec_variables(self, target, specs, category, selector);
+                 });
+    host::method(cls, "add_unit", {"val"}, [](py::handle, py::object value) { return with_unit(value); });
 }
 
 }  // namespace tallowby::engine

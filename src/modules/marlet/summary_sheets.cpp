@@ -1,33 +1,21 @@
 // Registration of the summary sheet writers.
-#include <memory>
-#include <string>
-#include <utility>
-
 #include "engine/engine.hpp"
 #include "engine/lead_operations.hpp"
-#include "host/args.hpp"
+#include "host/bind.hpp"
 
 namespace tallowby::engine {
 
 void register_summary_sheets(MarletClass& cls) {
-    using host::Signature;
-    cls.def("write_pat_tset_map", [](py::object self, py::args args, py::kwargs kwargs) {
-        static const Signature sig("Marlet.write_pat_tset_map", {"pat2inst_dict", "my_dict", "worksheet"});
-        auto a = sig.bind(args, kwargs);
-        write_pat_tset_map(self, a[0], a[1], a[2]);
-    });
-    using SheetWriter = void (*)(py::handle, py::handle);
-    const std::pair<const char*, SheetWriter> one_sheet[] = {{"write_bin_descrp", write_bin_descrp},
-                                                             {"write_inst_para", write_inst_para},
-                                                             {"write_power_pin_clamp", write_power_pin_clamp}};
-    for (const auto& [name, write] : one_sheet) {
-        auto sig = std::make_shared<const Signature>(std::string("Marlet.") + name,
-                                                     std::initializer_list<Signature::Param>{"worksheet"});
-        cls.def(name, [sig, write = write](py::object self, py::args args, py::kwargs kwargs) {
-            auto a = sig->bind(args, kwargs);
-            write(self, a[0]);
-        });
-    }
+    host::method(cls, "write_pat_tset_map", {"pat2inst_dict", "my_dict", "worksheet"},
+                 [](py::object self, py::object pat2inst, py::object my_dict, py::object worksheet) {
+                     write_pat_tset_map(self, pat2inst, my_dict, worksheet);
+                 });
+    host::method(cls, "write_bin_descrp", {"worksheet"},
+                 [](py::object self, py::object worksheet) { write_bin_descrp(self, worksheet); });
+    host::method(cls, "write_inst_para", {"worksheet"},
+                 [](py::object self, py::object worksheet) { write_inst_para(self, worksheet); });
+    host::method(cls, "write_power_pin_clamp", {"worksheet"},
+                 [](py::object self, py::object worksheet) { write_power_pin_clamp(self, worksheet); });
 }
 
 }  // namespace tallowby::engine

@@ -2,15 +2,13 @@
 #include "vba/naming_rules.hpp"
 
 #include "host/args.hpp"
+#include "host/bind.hpp"
 #include "host/objects.hpp"
 #include "vba/naming_text.hpp"
 
 namespace tallowby::vba {
 
 namespace {
-
-using host::arg_str;
-using host::Signature;
 
 // Never instantiated by the tools; an empty object like any plain class gives.
 struct NamingRules {};
@@ -71,55 +69,28 @@ py::dict scope_prefixes() {
 
 void register_naming_rules(py::module_& m) {
     py::class_<NamingRules> cls(m, "VBTNamingRules", py::dynamic_attr());
-    cls.def(py::init([](py::args args, py::kwargs kwargs) {
-        static const Signature sig("VBTNamingRules.__init__", {});
-        sig.bind_none(args, kwargs);
-        return new NamingRules();
-    }));
+    host::constructor<NamingRules>(cls);
 
     cls.attr("RESERVED_VARS") = reserved_vars();
     cls.attr("TYPE_SUFFIXES") = type_suffixes();
     cls.attr("SCOPE_PREFIXES") = scope_prefixes();
 
-    cls.def_static("get_correct_variable_name", [](py::args args, py::kwargs kwargs) {
-        static const Signature sig("VBTNamingRules.get_correct_variable_name", {"var_info"}, false);
-        auto a = sig.bind(args, kwargs);
-        return variable_pair(a[0], false);
+    host::static_method(cls, "get_correct_variable_name", {"var_info"},
+                        [](py::object record) { return variable_pair(record, false); });
+    host::static_method(cls, "_get_correct_constant_name", {"var_info"},
+                        [](py::object record) { return variable_pair(record, true); });
+    host::static_method(cls, "_get_type_suffix", {"var_type", "is_array"}, [](py::object type, py::object is_array) {
+        return type_suffix(var_type_of(type), host::truthy(is_array));
     });
-    cls.def_static("_get_correct_constant_name", [](py::args args, py::kwargs kwargs) {
-        static const Signature sig("VBTNamingRules._get_correct_constant_name", {"var_info"}, false);
-        auto a = sig.bind(args, kwargs);
-        return variable_pair(a[0], true);
-    });
-    cls.def_static("_get_type_suffix", [](py::args args, py::kwargs kwargs) {
-        static const Signature sig("VBTNamingRules._get_type_suffix", {"var_type", "is_array"}, false);
-        auto a = sig.bind(args, kwargs);
-        return type_suffix(var_type_of(a[0]), host::truthy(a[1]));
-    });
-    cls.def_static("_is_camel_style", [](py::args args, py::kwargs kwargs) {
-        static const Signature sig("VBTNamingRules._is_camel_style", {"name"}, false);
-        auto a = sig.bind(args, kwargs);
-        return is_camel_style(arg_str(a[0], "name"));
-    });
-    cls.def_static("_to_camel_style", [](py::args args, py::kwargs kwargs) {
-        static const Signature sig("VBTNamingRules._to_camel_style", {"name"}, false);
-        auto a = sig.bind(args, kwargs);
-        return to_camel_style(arg_str(a[0], "name"));
-    });
-    cls.def_static("_camel_to_snake_case", [](py::args args, py::kwargs kwargs) {
-        static const Signature sig("VBTNamingRules._camel_to_snake_case", {"camel_str"}, false);
-        auto a = sig.bind(args, kwargs);
-        return camel_to_snake_case(arg_str(a[0], "camel_str"));
-    });
-    cls.def_static("check_function_parameter", [](py::args args, py::kwargs kwargs) {
-        static const Signature sig("VBTNamingRules.check_function_parameter",
-                                   {"param_name", "param_type", "byval_byref", "func_type"}, false);
-        auto a = sig.bind(args, kwargs);
-        py::str name = arg_str(a[0], "param_name");
-        arg_str(a[1], "param_type");
-        py::str byval_byref = arg_str(a[2], "byval_byref");
-        return as_pair(parameter_verdict(name, byval_byref, func_type_of(a[3])));
-    });
+    host::static_method(cls, "_is_camel_style", {"name"}, [](py::str name) { return is_camel_style(name); });
+    host::static_method(cls, "_to_camel_style", {"name"}, [](py::str name) { return to_camel_style(name); });
+    host::static_method(cls, "_camel_to_snake_case", {"camel_str"},
+                        [](py::str camel) { return camel_to_snake_case(camel); });
+    // The parameter's type is checked but plays no part in the verdict.
+    host::static_method(cls, "check_function_parameter", {"param_name", "param_type", "byval_byref", "func_type"},
+                        [](py::str name, py::str, py::str byval_byref, py::object func_type) {
+                            return as_pair(parameter_verdict(name, byval_byref, func_type_of(func_type)));
+                        });
 }
 
 }  // namespace tallowby::vba

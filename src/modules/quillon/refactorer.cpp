@@ -1,9 +1,6 @@
 // VBTRefactorer: the host class over the refactorer's state.
-#include <memory>
-#include <string>
-#include <utility>
-
 #include "host/args.hpp"
+#include "host/bind.hpp"
 #include "host/text.hpp"
 #include "modules/quillon/refactor_bindings.hpp"
 #include "refactor/change_records.hpp"
@@ -14,26 +11,14 @@ namespace tallowby::refactor {
 
 namespace {
 
-using host::arg_map;
-using host::arg_str;
-using host::Signature;
-
 using Class = py::class_<Refactorer>;
 
 Refactorer& state_of(py::handle self) { return self.cast<Refactorer&>(); }
 
 // A method without parameters that runs fn(self, state) and answers what it returns.
 template <class Result>
-void def0(Class& cls, const char* name, Result (*fn)(py::handle, Refactorer&), const char* doc = "") {
-    auto sig = std::make_shared<const Signature>(std::string("VBTRefactorer.") + name,
-                                                 std::initializer_list<Signature::Param>{});
-    cls.def(
-        name,
-        [sig, fn](py::object self, py::args args, py::kwargs kwargs) {
-            sig->bind_none(args, kwargs);
-            return fn(self, state_of(self));
-        },
-        doc);
+void def0(Class& cls, const char* name, Result (*fn)(py::handle, Refactorer&), const char* doc) {
+    host::method(cls, name, {}, [fn](py::object self) { return fn(self, state_of(self)); }, doc);
 }
 
 template <ChangeKind kind>
@@ -43,15 +28,7 @@ void collector(py::handle self, Refactorer& state) {
 
 // A line test of the refactorer.
 void def_line_test(Class& cls, const char* name, bool (*test)(const host::StrView&), const char* doc) {
-    auto sig = std::make_shared<const Signature>(std::string("VBTRefactorer.") + name,
-                                                 std::initializer_list<Signature::Param>{"line"});
-    cls.def(
-        name,
-        [sig, test](Refactorer&, py::args args, py::kwargs kwargs) {
-            auto a = sig->bind(args, kwargs);
-            return test(host::StrView(arg_str(a[0], "line")));
-        },
-        doc);
+    host::method(cls, name, {"line"}, [test](Refactorer&, py::str line) { return test(host::StrView(line)); }, doc);
 }
 
 }  // namespace
@@ -61,30 +38,18 @@ void register_refactorer(py::module_& m) {
     host::accept_default_map(py::module_::import("collections").attr("defaultdict"));
 
     Class cls(m, "VBTRefactorer", py::dynamic_attr(), "VBT代码重构器");
-    cls.def(py::init([](py::args args, py::kwargs kwargs) {
-        static const Signature sig("VBTRefactorer.__init__", {"parser"});
-        auto a = sig.bind(args, kwargs);
-        return new Refactorer{a[0], new_change_map(), py::list(), false};
-    }));
+    host::constructor(cls, {"parser"},
+                      [](py::object parser) { return new Refactorer{parser, new_change_map(), py::list(), false}; });
     cls.def_readwrite("parser", &Refactorer::parser);
     cls.def_readwrite("changes_made", &Refactorer::changes_made);
 
-    cls.def(
-        "apply_changes_from_excel",
-        [](py::object self, py::args args, py::kwargs kwargs) {
-            static const Signature sig("VBTRefactorer.apply_changes_from_excel", {"excel_path"});
-            auto a = sig.bind(args, kwargs);
-            py::str excel_path = arg_str(a[0], "excel_path");
-            return apply_changes_from_excel(self, state_of(self), excel_path);
-        },
+    host::method(
+        cls, "apply_changes_from_excel", {"excel_path"},
+        [](py::object self, py::str excel_path) { return apply_changes_from_excel(self, state_of(self), excel_path); },
         "从Excel报告中读取确认的修改并应用");
-    cls.def(
-        "_add_change",
-        [](Refactorer& self, py::args args, py::kwargs kwargs) {
-            static const Signature sig("VBTRefactorer._add_change", {"change_type", "change_info"});
-            auto a = sig.bind(args, kwargs);
-            py::str change_type = arg_str(a[0], "change_type");
-            py::dict change_info = arg_map(a[1], "change_info");
+    host::method(
+        cls, "_add_change", {"change_type", "change_info"},
+        [](Refactorer& self, py::str change_type, host::Map change_info) {
             add_change(self.changes_made, change_type, change_info);
         },
         "记录一个修改");
