@@ -1,6 +1,7 @@
-// The host's truth, equality, membership and size tests on any object, with
-// the host's own error raised (as a C++ exception) when the object's method
-// fails: bool(v), a == b, key in container, len(obj).
+// The host's truth, equality, membership and size tests on any object, and
+// storing into a dict, with the host's own error raised (as a C++ exception)
+// when the object's method fails: bool(v), a == b, key in container,
+// len(obj), map[key] = value.
 #pragma once
 
 #include <pybind11/pybind11.h>
@@ -30,6 +31,23 @@ inline Py_ssize_t size(py::handle obj) {
     const Py_ssize_t n = PyObject_Size(obj.ptr());
     if (n < 0) throw py::error_already_set();
     return n;
+}
+
+inline void set_item(const py::dict& map, py::handle key, py::handle value) {
+    if (PyDict_SetItem(map.ptr(), key.ptr(), value.ptr()) < 0) throw py::error_already_set();
+}
+
+// for item in iterable: f(item), with the fast path for an exact list.
+template <typename F>
+void for_each_item(py::handle iterable, F&& f) {
+    if (PyList_CheckExact(iterable.ptr())) {
+        for (Py_ssize_t i = 0; i < PyList_GET_SIZE(iterable.ptr()); ++i) {
+            py::object item = py::reinterpret_borrow<py::object>(PyList_GET_ITEM(iterable.ptr(), i));
+            f(item);
+        }
+        return;
+    }
+    for (py::handle item : py::iter(py::reinterpret_borrow<py::object>(iterable))) f(item);
 }
 
 }  // namespace tallowby::host

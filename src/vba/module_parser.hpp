@@ -100,6 +100,9 @@ private:
 };
 
 // The (name, type, ByVal/ByRef) triples of a parameter list.
+// file path + ":" + name: the key of a procedure and of its locals.
+py::str procedure_key(py::handle path, py::handle name);
+
 py::list parse_function_parameters(const py::str& params_str);
 // The same for the text s[start:end] of a str.
 py::list parse_function_parameters(py::handle s, Py_ssize_t start, Py_ssize_t end);

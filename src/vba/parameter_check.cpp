@@ -16,13 +16,6 @@ namespace {
 
 using host::truthy;
 
-py::object attr_of(py::handle obj, RecordKind kind, int index, const char* name) {
-    if (is_record(obj, kind)) {
-        if (PyObject* v = field(obj, index)) return py::reinterpret_borrow<py::object>(v);
-    }
-    return obj.attr(name);
-}
-
 // `name, type, mode = entry`, with the host's own failures for an entry that
 // is not a sequence of three.
 void unpack_parameter(py::handle entry, py::object& name, py::object& type, py::object& mode) {

@@ -71,6 +71,15 @@ inline PyObject** record_slots(PyObject* record) {
 // A field's value (borrowed); null only when the attribute was deleted.
 inline PyObject* field(py::handle record, int index) { return record_slots(record.ptr())[index]; }
 
+// record.<name>: the slot directly for a record of the expected kind, the
+// host's attribute look-up for anything else a caller may have put there.
+inline py::object attr_of(py::handle obj, RecordKind kind, int index, const char* name) {
+    if (is_record(obj, kind)) {
+        if (PyObject* v = field(obj, index)) return py::reinterpret_borrow<py::object>(v);
+    }
+    return obj.attr(name);
+}
+
 // Whether a field value cannot lead back to the record that holds it: a
 // text, number or None, an enumeration member, or a record that is itself
 // untracked.

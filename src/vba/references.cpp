@@ -14,11 +14,12 @@
 #include "host/args.hpp"
 #include "host/console.hpp"
 #include "host/gc_pause.hpp"
-#include "host/regex.hpp"
+#include "host/objects.hpp"
 #include "host/text.hpp"
 #include "vba/header_match.hpp"
 #include "vba/line_tests.hpp"
 #include "vba/records.hpp"
+#include "vba/type_uses.hpp"
 #include "vba/word_index.hpp"
 
 namespace tallowby::vba {
@@ -27,41 +28,12 @@ namespace {
 
 using host::StrView;
 
-// ---------------------------------------------------------------------------
-// Small host helpers
-
-// record.<name>: the slot directly for a record of the expected kind, the
-// host's attribute look-up for anything else a caller may have put there.
-py::object attr_of(py::handle obj, RecordKind kind, int index, const char* name) {
-    if (is_record(obj, kind)) {
-        if (PyObject* v = field(obj, index)) return py::reinterpret_borrow<py::object>(v);
-    }
-    return obj.attr(name);
-}
-
-void store(const py::dict& map, py::handle key, py::handle value) {
-    if (PyDict_SetItem(map.ptr(), key.ptr(), value.ptr()) < 0) throw py::error_already_set();
-}
-
 void append_to(py::handle list, py::handle item) {
     if (PyList_CheckExact(list.ptr())) {
         if (PyList_Append(list.ptr(), item.ptr()) < 0) throw py::error_already_set();
     } else {
         list.attr("append")(item);
     }
-}
-
-// Iterates a host iterable, with the fast path for an exact list.
-template <typename F>
-void for_each_item(py::handle iterable, F&& f) {
-    if (PyList_CheckExact(iterable.ptr())) {
-        for (Py_ssize_t i = 0; i < PyList_GET_SIZE(iterable.ptr()); ++i) {
-            py::object item = py::reinterpret_borrow<py::object>(PyList_GET_ITEM(iterable.ptr(), i));
-            f(item);
-        }
-        return;
-    }
-    for (py::handle item : py::iter(py::reinterpret_borrow<py::object>(iterable))) f(item);
 }
 
 // ---------------------------------------------------------------------------
@@ -86,9 +58,6 @@ bool ascii_identifier(std::string_view s) {
     }
     return true;
 }
-
-constexpr std::string_view kDefinitionKeywords[] = {"type", "enum"};
-constexpr std::string_view kDefinitionModifiers[] = {"public", "private"};
 
 // The procedure name of a header line, as the scan reads it.
 bool header_name(const StrView& v, Py_ssize_t& begin, Py_ssize_t& end) {
@@ -220,181 +189,6 @@ private:
     WordTable<Entry> words_;
     WordTable<bool> rejected_;
     TextSet not_words_;
-};
-
-// ---------------------------------------------------------------------------
-// Type and Enum references
-
-// ^\s*(Public|Private)?\s*(Type|Enum)\s+, ignoring case.
-bool definition_header(const StrView& v) {
-    auto skip_space = [&](Py_ssize_t p) {
-        while (p < v.size() && host::is_space(v[p])) ++p;
-        return p;
-    };
-    auto keyword_space = [&](Py_ssize_t p) {
-        for (std::string_view kw : kDefinitionKeywords) {
-            const Py_ssize_t q = p + static_cast<Py_ssize_t>(kw.size());
-            if (v.starts_with_ignorecase(p, kw) && q < v.size() && host::is_space(v[q])) return true;
-        }
-        return false;
-    };
-    const Py_ssize_t p = skip_space(0);
-    if (p >= v.size()) return false;
-    const Py_UCS4 c = v[p];
-    if (!host::matches_ignorecase(c, 'p') && !host::matches_ignorecase(c, 't') && !host::matches_ignorecase(c, 'e'))
-        return false;
-    for (std::string_view modifier : kDefinitionModifiers)
-        if (v.starts_with_ignorecase(p, modifier) &&
-            keyword_space(skip_space(p + static_cast<Py_ssize_t>(modifier.size()))))
-            return true;
-    return keyword_space(p);
-}
-
-const host::HostPattern kDefinitionHeader(R"(^\s*(Public|Private)?\s*(Type|Enum)\s+)", host::kIgnoreCase);
-
-// \b + name + \b searched in the line, the name taken literally.
-bool whole_word_found(const StrView& line, PyObject* name) {
-    const Py_ssize_t n = line.size();
-    const Py_ssize_t m = PyUnicode_GET_LENGTH(name);
-    auto boundary = [&](Py_ssize_t p) {
-        const bool before = p > 0 && host::is_word(line[p - 1]);
-        const bool after = p < n && host::is_word(line[p]);
-        return before != after;
-    };
-    for (Py_ssize_t from = 0; from + m <= n;) {
-        const Py_ssize_t at = PyUnicode_Find(line.object(), name, from, n, 1);
-        if (at == -2) throw py::error_already_set();
-        if (at < 0) return false;
-        if (boundary(at) && boundary(at + m)) return true;
-        from = at + 1;
-    }
-    return false;
-}
-
-// type_info.reference_count += 1; type_info.referenced_files.add(file_path)
-void count_use(py::handle info, py::handle file_path) {
-    static PyObject* one = PyLong_FromLong(1);
-    if (is_record(info, RecordKind::Type) && field(info, TypeField::reference_count) &&
-        field(info, TypeField::referenced_files)) {
-        PyObject* sum = PyNumber_InPlaceAdd(field(info, TypeField::reference_count), one);
-        if (!sum) throw py::error_already_set();
-        set_field(info, TypeField::reference_count, py::reinterpret_steal<py::object>(sum));
-        PyObject* files = field(info, TypeField::referenced_files);
-        if (PySet_CheckExact(files)) {
-            if (PySet_Add(files, file_path.ptr()) < 0) throw py::error_already_set();
-        } else {
-            py::handle(files).attr("add")(file_path);
-        }
-        return;
-    }
-    py::object count = info.attr("reference_count");
-    PyObject* sum = PyNumber_InPlaceAdd(count.ptr(), one);
-    if (!sum) throw py::error_already_set();
-    info.attr("reference_count") = py::reinterpret_steal<py::object>(sum);
-    info.attr("referenced_files").attr("add")(file_path);
-}
-
-struct TypeName {
-    PyObject* name;    // borrowed from all_types
-    PyObject* record;  // borrowed from all_types
-    uint64_t counted_line = 0;
-};
-
-// Counts the uses of the Type and Enum names, line by line: a name counts once
-// per line it is found in as a whole word.
-class TypeCounter {
-public:
-    explicit TypeCounter(ModuleParser& parser) {
-        auto enter = [&](const py::dict& records) {
-            for (auto item : records) {
-                py::handle info = item.second;
-                store(all_types_, attr_of(info, RecordKind::Type, TypeField::name, "name"), info);
-                store(all_types_, attr_of(info, RecordKind::Type, TypeField::original_name, "original_name"),
-                      info);
-            }
-        };
-        enter(parser.types);
-        enter(parser.enums);
-
-        // Names that are one run of word characters are found by looking up
-        // the line's runs; any other text goes through a literal search.
-        names_.reserve(static_cast<size_t>(PyDict_GET_SIZE(all_types_.ptr())));
-        PyObject *key, *value;
-        Py_ssize_t pos = 0;
-        std::string text;
-        while (PyDict_Next(all_types_.ptr(), &pos, &key, &value)) {
-            names_.push_back({key, value});
-            if (!PyUnicode_Check(key))
-                non_text_ = true;
-            else if (word_run_text(key, text))
-                by_text_->add(text, &names_.back());
-            else
-                literal_.push_back(&names_.back());
-        }
-        if (non_text_) re_ = py::module_::import("re");
-    }
-
-    // Whether the counts can be taken while the variable references are
-    // scanned: every name a str, every record a plain TypeInfo whose count
-    // and file set are a plain int and set (so that counting runs no code of
-    // a caller's).
-    bool plain() const {
-        if (non_text_) return false;
-        for (const TypeName& n : names_) {
-            if (!Py_IS_TYPE(n.record, record_type(RecordKind::Type))) return false;
-            PyObject* count = field(n.record, TypeField::reference_count);
-            PyObject* files = field(n.record, TypeField::referenced_files);
-            if (!count || !PyLong_CheckExact(count) || !files || !PySet_CheckExact(files)) return false;
-        }
-        return true;
-    }
-
-    // Whether any run of a line needs looking up.
-    bool by_runs() const { return !by_text_->empty(); }
-
-    // One line (not a definition header) of `file_path`.
-    void line(py::handle line, const StrView& v, py::handle file_path) {
-        begin_line();
-        if (non_text_) {
-            // Some name is not a str: the host's own search, in order, fails
-            // where it would.
-            for (auto item : all_types_) {
-                py::object pattern = py::str("\\b") + re_.attr("escape")(item.first) + py::str("\\b");
-                if (!re_.attr("search")(pattern, line).is_none()) count_use(item.second, file_path);
-            }
-            return;
-        }
-        if (by_runs()) {
-            for_each_run(line.ptr(), [&](const auto* s, Py_ssize_t start, Py_ssize_t end, bool ascii) {
-                const std::string_view text = run_text(s, start, end, ascii, buffer_);
-                run(text, word_hash(text), file_path);
-            });
-        }
-        end_line(v, file_path);
-    }
-
-    // The same in steps, for a scan that splits the line into runs itself.
-    void begin_line() { ++line_id_; }
-    [[gnu::always_inline]] void run(std::string_view text, uint64_t hash, py::handle file_path) {
-        TypeName** found = by_text_->find(text, hash);
-        if (!found || (*found)->counted_line == line_id_) return;
-        (*found)->counted_line = line_id_;
-        count_use((*found)->record, file_path);
-    }
-    void end_line(const StrView& v, py::handle file_path) {
-        for (TypeName* name : literal_)
-            if (whole_word_found(v, name->name)) count_use(name->record, file_path);
-    }
-
-private:
-    py::dict all_types_;
-    std::vector<TypeName> names_;
-    std::unique_ptr<WordTable<TypeName*>> by_text_ = std::make_unique<WordTable<TypeName*>>();
-    std::vector<TypeName*> literal_;
-    bool non_text_ = false;
-    py::module_ re_;
-    std::string buffer_;
-    uint64_t line_id_ = 0;
 };
 
 
@@ -578,7 +372,7 @@ public:
         for (size_t i = 0; i < parts.size(); ++i) {
             const HeldList& target = held_lists_[i];
             if (target.made && PyList_GET_SIZE(target.list) == 0) {
-                store(parser_.variable_references, py::handle(target.name), parts[i]);
+                host::set_item(parser_.variable_references, py::handle(target.name), parts[i]);
                 continue;
             }
             const Py_ssize_t end = PyList_GET_SIZE(target.list);
@@ -621,7 +415,7 @@ private:
         if (existing) return py::reinterpret_borrow<py::object>(existing);
         if (PyErr_Occurred()) throw py::error_already_set();
         py::list fresh;
-        store(parser_.variable_references, name, fresh);
+        host::set_item(parser_.variable_references, name, fresh);
         made = true;
         return fresh;
     }
@@ -707,14 +501,14 @@ py::dict build_all_variables(ModuleParser& parser) {
     py::dict all;
     auto enter = [&](py::handle v) {
         py::object original = attr_of(v, RecordKind::Variable, VarField::original_name, "original_name");
-        store(all, original, v);
+        host::set_item(all, original, v);
         py::object name = attr_of(v, RecordKind::Variable, VarField::name, "name");
         // The same object again would only store v once more.
-        if (!name.is(original)) store(all, name, v);
+        if (!name.is(original)) host::set_item(all, name, v);
     };
-    for_each_item(parser.global_variables, enter);
-    for (auto item : parser.module_variables) for_each_item(item.second, enter);
-    for (auto item : parser.local_variables) for_each_item(item.second, enter);
+    host::for_each_item(parser.global_variables, enter);
+    for (auto item : parser.module_variables) host::for_each_item(item.second, enter);
+    for (auto item : parser.local_variables) host::for_each_item(item.second, enter);
     return all;
 }
 
@@ -772,20 +566,5 @@ void find_variable_references_in_line(ModuleParser& parser, const py::str& line,
     scan.line(line, 0, file_path, function_name, host::strip(line), 0, 0, line_num);
 }
 
-void collect_type_enum_references(ModuleParser& parser) {
-    TypeCounter counter(parser);
-    for (auto file : parser.files) {
-        py::handle file_path = file.first;
-        for_each_item(file.second, [&](py::handle line) {
-            if (!PyUnicode_Check(line.ptr())) {
-                // The host's header match fails on anything but a str.
-                kDefinitionHeader.match(line);
-                return;
-            }
-            StrView v(line);
-            if (!definition_header(v)) counter.line(line, v, file_path);
-        });
-    }
-}
 
 }  // namespace tallowby::vba
