@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/checked.hpp"
 #include "host/text.hpp"
 
 namespace tallowby::engine {
@@ -13,26 +14,19 @@ namespace {
 // Parentheses nest at most this deep, as in the host's own parser.
 constexpr int max_nesting = 200;
 
-// Every operand and result is a host int or float, owned.
-py::object owned(PyObject* result) {
-    if (!result) throw py::error_already_set();
-    return py::reinterpret_steal<py::object>(result);
-}
-
 // Whole-number results beyond this many bits are refused before the host
 // starts on them: no level or period comes near, and a product or power of
 // that size would take the host minutes and gigabytes.
 constexpr long long max_whole_bits = 1 << 20;
 
 long long bits_of(const py::object& whole) {
-    const long long bits = PyLong_AsLongLong(owned(PyObject_CallMethod(whole.ptr(), "bit_length", nullptr)).ptr());
-    if (bits == -1 && PyErr_Occurred()) throw py::error_already_set();
+    const long long bits = PyLong_AsLongLong(host::steal(PyObject_CallMethod(whole.ptr(), "bit_length", nullptr)).ptr());
+    if (bits == -1) host::check_error();
     return bits;
 }
 
 [[noreturn]] void raise_too_large() {
-    PyErr_SetString(PyExc_OverflowError, "integer result too large to compute");
-    throw py::error_already_set();
+    host::raise(PyExc_OverflowError, "integer result too large to compute");
 }
 
 void check_product_size(const py::object& a, const py::object& b) {
@@ -52,22 +46,22 @@ void check_power_size(const py::object& base, const py::object& exponent) {
 
 py::object apply(int op, const py::object& a, const py::object& b) {
     switch (op) {
-        case '+': return owned(PyNumber_Add(a.ptr(), b.ptr()));
-        case '-': return owned(PyNumber_Subtract(a.ptr(), b.ptr()));
+        case '+': return host::steal(PyNumber_Add(a.ptr(), b.ptr()));
+        case '-': return host::steal(PyNumber_Subtract(a.ptr(), b.ptr()));
         case '*':
             check_product_size(a, b);
-            return owned(PyNumber_Multiply(a.ptr(), b.ptr()));
-        case '/': return owned(PyNumber_TrueDivide(a.ptr(), b.ptr()));
-        case 'f': return owned(PyNumber_FloorDivide(a.ptr(), b.ptr()));
-        case '%': return owned(PyNumber_Remainder(a.ptr(), b.ptr()));
+            return host::steal(PyNumber_Multiply(a.ptr(), b.ptr()));
+        case '/': return host::steal(PyNumber_TrueDivide(a.ptr(), b.ptr()));
+        case 'f': return host::steal(PyNumber_FloorDivide(a.ptr(), b.ptr()));
+        case '%': return host::steal(PyNumber_Remainder(a.ptr(), b.ptr()));
         default:
             check_power_size(a, b);
-            return owned(PyNumber_Power(a.ptr(), b.ptr(), Py_None));
+            return host::steal(PyNumber_Power(a.ptr(), b.ptr(), Py_None));
     }
 }
 
 py::object signed_value(bool negative, const py::object& value) {
-    return negative ? owned(PyNumber_Negative(value.ptr())) : owned(PyNumber_Positive(value.ptr()));
+    return negative ? host::steal(PyNumber_Negative(value.ptr())) : host::steal(PyNumber_Positive(value.ptr()));
 }
 
 bool is_blank(Py_UCS4 c) { return c == ' ' || c == '\t' || c == '\f' || c == '\v' || c == '\r' || c == '\n'; }
@@ -98,8 +92,7 @@ public:
 
 private:
     [[noreturn]] void fail() const {
-        PyErr_Format(PyExc_ValueError, "not an arithmetic expression: %R", text_.ptr());
-        throw py::error_already_set();
+        host::raise_format(PyExc_ValueError, "not an arithmetic expression: %R", text_.ptr());
     }
 
     void skip_blanks() {
@@ -172,8 +165,7 @@ private:
         const Py_UCS4 c = peek();
         if (c == '(') {
             if (depth >= max_nesting) {
-                PyErr_SetString(PyExc_ValueError, "too many nested parentheses");
-                throw py::error_already_set();
+                host::raise(PyExc_ValueError, "too many nested parentheses");
             }
             ++pos_;
             py::object inner = sum(depth + 1);
@@ -212,10 +204,10 @@ private:
         if (real) {
             // Correctly rounded, as the host reads a float literal; too large reads as inf.
             const double d = PyOS_string_to_double(literal.c_str(), nullptr, nullptr);
-            if (d == -1.0 && PyErr_Occurred()) throw py::error_already_set();
-            return owned(PyFloat_FromDouble(d));
+            if (d == -1.0) host::check_error();
+            return host::steal(PyFloat_FromDouble(d));
         }
-        return owned(PyLong_FromString(literal.c_str(), nullptr, 10));
+        return host::steal(PyLong_FromString(literal.c_str(), nullptr, 10));
     }
 
     py::handle text_;
@@ -227,8 +219,8 @@ private:
 
 py::object evaluate_arithmetic(py::handle text) {
     if (!PyUnicode_Check(text.ptr())) {
-        PyErr_Format(PyExc_TypeError, "an arithmetic expression must be text, not %.200s", Py_TYPE(text.ptr())->tp_name);
-        throw py::error_already_set();
+        host::raise_format(PyExc_TypeError, "an arithmetic expression must be text, not %.200s",
+                           Py_TYPE(text.ptr())->tp_name);
     }
     return Parser(text).parse();
 }

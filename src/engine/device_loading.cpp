@@ -3,6 +3,7 @@
 // its job list.
 #include "engine/engine.hpp"
 #include "engine/lead_operations.hpp"
+#include "host/checked.hpp"
 #include "host/regex.hpp"
 
 namespace tallowby::engine {
@@ -20,7 +21,7 @@ py::object os_path() { return py::module_::import("os").attr("path"); }
 // that folder.
 py::str unpacked_folder_name(const py::str& name) {
     Py_ssize_t dot = PyUnicode_FindChar(name.ptr(), '.', 0, PY_SSIZE_T_MAX, -1);
-    if (dot == -2) throw py::error_already_set();
+    if (dot == -2) host::raise_error();
     const py::str stem = dot < 0 ? name : py::str(name[py::slice(0, dot, 1)]);
     const Py_ssize_t n = PyUnicode_GET_LENGTH(stem.ptr());
     for (Py_ssize_t i = 0; i < n; ++i)

@@ -1,5 +1,6 @@
 #include "engine/engine.hpp"
 
+#include "host/checked.hpp"
 #include "host/own_operation.hpp"
 #include "host/text.hpp"
 
@@ -37,8 +38,7 @@ py::handle marlet_class() {
 }
 
 py::object add(py::handle a, py::handle b) {
-    PyObject* r = PyNumber_Add(a.ptr(), b.ptr());
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyNumber_Add(a.ptr(), b.ptr()));
     return py::reinterpret_steal<py::object>(r);
 }
 

@@ -3,6 +3,7 @@
 #include "engine/engine.hpp"
 #include "engine/job_sheet.hpp"
 #include "engine/lead_operations.hpp"
+#include "host/checked.hpp"
 
 namespace tallowby::engine {
 
@@ -19,8 +20,7 @@ void init_job_sheet(py::handle self) {
 void test_table_process(py::handle self, py::handle flow_table_index, py::handle flow_table_info) {
     py::object name = flow_table_info[py::str("Parameter")];
     py::object instances = self.attr("test_instance_dict");
-    int known = PySequence_Contains(instances.ptr(), name.ptr());
-    if (known < 0) throw py::error_already_set();
+    int known = host::check(PySequence_Contains(instances.ptr(), name.ptr()));
     if (!known) return;
     py::object sheet = self.attr("work_sheet");
     py::object row = py::reinterpret_borrow<py::object>(flow_table_index) + py::int_(1);

@@ -10,6 +10,7 @@
 #include "engine/pattern_columns.hpp"
 #include "engine/power_pins.hpp"
 #include "engine/run_cache.hpp"
+#include "host/checked.hpp"
 #include "host/console.hpp"
 #include "host/number_args.hpp"
 #include "host/own_operation.hpp"
@@ -46,7 +47,7 @@ void guarded(Body&& body, OnError&& on_error) {
             body();
         } catch (py::builtin_exception& e) {
             e.set_error();
-            throw py::error_already_set();
+            host::raise_error();
         }
     } catch (py::error_already_set& e) {
         if (!e.matches(PyExc_Exception)) throw;
@@ -219,8 +220,7 @@ void run_each_flow(py::handle self, const py::str& job_name) {
     self.attr("sort_bin_dscrp") = py::list();
 
     // Pass 1: where each flow row's instance rows begin; the sort bins.
-    const Py_ssize_t n = PyObject_Size(rows.ptr());
-    if (n < 0) throw py::error_already_set();
+    const Py_ssize_t n = host::check(PyObject_Size(rows.ptr()));
     py::str write_row_start("write_row_start");
     Py_ssize_t index = 0;
     for (py::handle row : py::iter(rows)) {
@@ -234,11 +234,9 @@ void run_each_flow(py::handle self, const py::str& job_name) {
         row[write_row_start] = self.attr("write_row_index");
         py::object instance_rows = self.attr("test_instance_dict");
         py::object parameter = row[py::str("Parameter")];
-        int known = PySequence_Contains(instance_rows.ptr(), parameter.ptr());
-        if (known < 0) throw py::error_already_set();
+        int known = host::check(PySequence_Contains(instance_rows.ptr(), parameter.ptr()));
         if (known) {
-            Py_ssize_t count = PyObject_Size(py::object(instance_rows[parameter]).ptr());
-            if (count < 0) throw py::error_already_set();
+            Py_ssize_t count = host::check(PyObject_Size(py::object(instance_rows[parameter]).ptr()));
             self.attr("write_row_index") = add(self.attr("write_row_index"), py::int_(count));
         }
         progress(self, fraction_progress(8, 10, index, n));

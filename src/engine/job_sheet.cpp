@@ -3,6 +3,7 @@
 #include "engine/arithmetic.hpp"
 #include "engine/engine.hpp"
 #include "engine/spec_expression.hpp"
+#include "host/checked.hpp"
 #include "host/console.hpp"
 #include "host/own_operation.hpp"
 #include "host/text.hpp"
@@ -45,8 +46,7 @@ bool is_empty_text(py::handle value) {
 }
 
 bool known_test_suite(py::handle engine, py::handle suite) {
-    const int found = PySequence_Contains(engine.attr("test_instance_dict").ptr(), suite.ptr());
-    if (found < 0) throw py::error_already_set();
+    const int found = host::check(PySequence_Contains(engine.attr("test_instance_dict").ptr(), suite.ptr()));
     if (found) return true;
     log_and_print(engine, concat(concat(py::str("Info: cannot found "), suite), py::str(" in Test Instance, please check.")));
     return false;
@@ -68,9 +68,8 @@ py::str resolve_through_engine(py::handle engine, py::handle text, py::handle sp
         engine, [&] { return resolve_spec_variables(engine, text, spec_dict, category, selector); }, text, spec_dict,
         category, selector);
     if (!PyUnicode_Check(resolved.ptr())) {
-        PyErr_Format(PyExc_TypeError, "a resolved spec expression must be text, not %.200s",
-                     Py_TYPE(resolved.ptr())->tp_name);
-        throw py::error_already_set();
+        host::raise_format(PyExc_TypeError, "a resolved spec expression must be text, not %.200s",
+                           Py_TYPE(resolved.ptr())->tp_name);
     }
     return py::reinterpret_steal<py::str>(resolved.release());
 }

@@ -5,6 +5,7 @@
 #include "engine/run_cache.hpp"
 #include "engine/spec_expression.hpp"
 #include "host/args.hpp"
+#include "host/checked.hpp"
 #include "host/own_operation.hpp"
 #include "host/text.hpp"
 
@@ -15,8 +16,7 @@ namespace {
 bool frequency_mode(py::handle engine) { return host::equals(engine.attr("cycle_mode"), "Frequency"); }
 
 py::str joined(py::handle items) {
-    PyObject* r = PyUnicode_Join(py::str(",").ptr(), items.ptr());
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyUnicode_Join(py::str(",").ptr(), items.ptr()));
     return py::reinterpret_steal<py::str>(r);
 }
 
@@ -36,8 +36,7 @@ py::str evaluated_with_unit(py::handle engine, py::handle expression, py::handle
         const py::object number = evaluate_resolved(working);
         const py::object text = unit_step(engine, [&] { return with_unit(number); }, number);
         if (!PyUnicode_Check(text.ptr())) {
-            PyErr_SetString(PyExc_ValueError, "no unit for a value below 1e-12");
-            throw py::error_already_set();
+            host::raise(PyExc_ValueError, "no unit for a value below 1e-12");
         }
         return py::reinterpret_borrow<py::str>(text);
     } catch (py::error_already_set& e) {
@@ -69,13 +68,11 @@ PatternCells evaluate_pattern(py::handle engine, py::handle suite, const py::obj
             pattern, timing, category, selector);
         const py::tuple pair = py::tuple(result);
         if (pair.size() != 2) {
-            PyErr_SetString(PyExc_ValueError, "expected a pair of period and clock lists");
-            throw py::error_already_set();
+            host::raise(PyExc_ValueError, "expected a pair of period and clock lists");
         }
         PatternCells cells{joined(pair[0]), joined(pair[1])};
         const py::object users = engine.attr("pat2inst_dict");
-        const int known = PySequence_Contains(users.ptr(), pattern.ptr());
-        if (known < 0) throw py::error_already_set();
+        const int known = host::check(PySequence_Contains(users.ptr(), pattern.ptr()));
         if (known) {
             users[pattern].attr("append")(suite);
         } else {
@@ -187,8 +184,7 @@ py::tuple pattern_periods_and_clocks(py::handle engine, const py::str& pattern, 
     // The pattern's time sets: from the cache when the pattern was met
     // before, else from the pattern tool.
     const py::object cache = engine.attr("tset_dict");
-    const int known = PySequence_Contains(cache.ptr(), pattern.ptr());
-    if (known < 0) throw py::error_already_set();
+    const int known = host::check(PySequence_Contains(cache.ptr(), pattern.ptr()));
     py::object earlier;
     py::list names;
     if (known) {
@@ -205,8 +201,7 @@ py::tuple pattern_periods_and_clocks(py::handle engine, const py::str& pattern, 
     for (py::handle name : names) {
         const py::str upper_name = host::upper(name);
         const py::object periods_of_sheet = engine.attr("tsb_dict")[timing];
-        const int listed = PySequence_Contains(periods_of_sheet.ptr(), upper_name.ptr());
-        if (listed < 0) throw py::error_already_set();
+        const int listed = host::check(PySequence_Contains(periods_of_sheet.ptr(), upper_name.ptr()));
         py::str period(""), clock("");
         if (!listed) {
             log_and_print(engine, concat(concat(concat(concat(concat(py::str("Warning: Tset("), name),

@@ -6,6 +6,7 @@
 #include "engine/job_sheet.hpp"
 #include "engine/run_cache.hpp"
 #include "engine/spec_expression.hpp"
+#include "host/checked.hpp"
 
 namespace tallowby::engine {
 
@@ -94,8 +95,7 @@ double rounded_value(py::handle engine, py::handle text, py::handle category, py
 
 py::dict as_dict(py::object value, const char* what) {
     if (!PyDict_Check(value.ptr())) {
-        PyErr_Format(PyExc_TypeError, "%s must be a map, not %.200s", what, Py_TYPE(value.ptr())->tp_name);
-        throw py::error_already_set();
+        host::raise_format(PyExc_TypeError, "%s must be a map, not %.200s", what, Py_TYPE(value.ptr())->tp_name);
     }
     return py::reinterpret_steal<py::dict>(value.release());
 }
@@ -140,8 +140,7 @@ py::int_ process_power_pins(py::handle engine, py::handle flow_table_directory, 
 
                 const py::object power_list = engine.attr("power_list");
                 py::object column;
-                const int listed = PySequence_Contains(power_list.ptr(), display_name.ptr());
-                if (listed < 0) throw py::error_already_set();
+                const int listed = host::check(PySequence_Contains(power_list.ptr(), display_name.ptr()));
                 if (listed) {
                     column = first_column + power_list.attr("index")(display_name);
                 } else {
@@ -166,8 +165,7 @@ py::int_ process_power_pins(py::handle engine, py::handle flow_table_directory, 
 
 void raise_max_dps_count(py::handle engine, py::handle count) {
     const py::object current = engine.attr("MAX_DSP_CNT");
-    const int less = PyObject_RichCompareBool(current.ptr(), count.ptr(), Py_LT);
-    if (less < 0) throw py::error_already_set();
+    const int less = host::check(PyObject_RichCompareBool(current.ptr(), count.ptr(), Py_LT));
     if (less) engine.attr("MAX_DSP_CNT") = count;
 }
 

@@ -7,6 +7,7 @@
 #include "engine/lead_operations.hpp"
 #include "engine/run_cache.hpp"
 #include "host/args.hpp"
+#include "host/checked.hpp"
 #include "host/gc_pause.hpp"
 #include "host/own_operation.hpp"
 #include "host/text.hpp"
@@ -60,8 +61,7 @@ void vbt_step(py::handle self, py::handle work_dir, py::list& written) {
     } counts[] = {{"global_variables", " 个全局变量"}, {"functions", " 个函数"}, {"types", " 个Type定义"},
                   {"enums", " 个Enum定义"}};
     for (const auto& c : counts) {
-        Py_ssize_t n = PyObject_Size(parser.attr(c.member).ptr());
-        if (n < 0) throw py::error_already_set();
+        Py_ssize_t n = host::check(PyObject_Size(parser.attr(c.member).ptr()));
         put_log(self, "发现 " + std::to_string(n) + c.label);
     }
     py::object writer = py::module_::import("tallowby.quillon.tabwick").attr("Tabwick")();
@@ -95,9 +95,8 @@ void check_jobs(py::handle self, py::handle book, py::handle job_name_set, py::h
                     freeze_pane);
     }
     if (!last_job) {
-        PyErr_SetString(PyExc_UnboundLocalError,
-                        "cannot access local variable 'job_name' where it is not associated with a value");
-        throw py::error_already_set();
+        host::raise(PyExc_UnboundLocalError,
+                    "cannot access local variable 'job_name' where it is not associated with a value");
     }
     py::object first_letters = last_job[py::slice(0, 20, 1)];
     py::object map_name = py::str("PatTsetMap_") + first_letters;
@@ -146,7 +145,7 @@ py::list run(py::handle self, py::handle job_name_set, py::handle work_dir) {
             check_jobs(self, book, job_name_set, work_dir, path, written);
         } catch (py::builtin_exception& e) {
             e.set_error();
-            throw py::error_already_set();
+            host::raise_error();
         }
     } catch (py::error_already_set& e) {
         // Ordinary errors end the run here; interruptions go on.

@@ -4,6 +4,7 @@
 
 #include "engine/engine.hpp"
 #include "engine/job_sheet.hpp"
+#include "host/checked.hpp"
 #include "host/text.hpp"
 
 namespace tallowby::engine {
@@ -17,21 +18,18 @@ constexpr int max_resolution_depth = 64;
 constexpr Py_ssize_t max_resolved_length = 1 << 20;
 
 py::object item(py::handle map, py::handle key) {
-    PyObject* v = PyObject_GetItem(map.ptr(), key.ptr());
-    if (!v) throw py::error_already_set();
+    PyObject* v = host::check(PyObject_GetItem(map.ptr(), key.ptr()));
     return py::reinterpret_steal<py::object>(v);
 }
 
 py::str replaced(py::handle text, py::handle old_text, py::handle new_text, Py_ssize_t count) {
-    PyObject* r = PyUnicode_Replace(text.ptr(), old_text.ptr(), new_text.ptr(), count);
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyUnicode_Replace(text.ptr(), old_text.ptr(), new_text.ptr(), count));
     return py::reinterpret_steal<py::str>(r);
 }
 
 py::str text_or_raise(const py::object& value, const char* what) {
     if (!PyUnicode_Check(value.ptr())) {
-        PyErr_Format(PyExc_TypeError, "%s must be text, not %.200s", what, Py_TYPE(value.ptr())->tp_name);
-        throw py::error_already_set();
+        host::raise_format(PyExc_TypeError, "%s must be text, not %.200s", what, Py_TYPE(value.ptr())->tp_name);
     }
     return py::reinterpret_borrow<py::str>(value);
 }
@@ -76,16 +74,14 @@ public:
     void add(const py::str& piece) {
         length_ += PyUnicode_GET_LENGTH(piece.ptr());
         if (length_ > max_resolved_length) {
-            PyErr_Format(PyExc_RecursionError,
-                         "spec expression does not resolve: its values expand to more than %zd characters",
-                         max_resolved_length);
-            throw py::error_already_set();
+            host::raise_format(PyExc_RecursionError,
+                               "spec expression does not resolve: its values expand to more than %zd characters",
+                               max_resolved_length);
         }
-        if (PyList_Append(list_.ptr(), piece.ptr()) < 0) throw py::error_already_set();
+        host::check(PyList_Append(list_.ptr(), piece.ptr()));
     }
     py::str joined() const {
-        PyObject* r = PyUnicode_Join(py::str("").ptr(), list_.ptr());
-        if (!r) throw py::error_already_set();
+        PyObject* r = host::check(PyUnicode_Join(py::str("").ptr(), list_.ptr()));
         return py::reinterpret_steal<py::str>(r);
     }
 
@@ -137,10 +133,10 @@ public:
             }
             const py::str name = variable_name(token);
             if (depth >= max_resolution_depth) {
-                PyErr_Format(PyExc_RecursionError,
-                             "spec variable %R does not resolve: its values refer back to it (deeper than %d levels)",
-                             name.ptr(), max_resolution_depth);
-                throw py::error_already_set();
+                host::raise_format(
+                    PyExc_RecursionError,
+                    "spec variable %R does not resolve: its values refer back to it (deeper than %d levels)",
+                    name.ptr(), max_resolution_depth);
             }
             const py::str value = resolved_value(value_of(name, selector_type), depth + 1);
             if (alone || is_single_number(value)) {
@@ -159,14 +155,13 @@ private:
     // spec map's entry for the category and the variable's selector type.
     py::object value_of(const py::str& name, py::object& selector_type) {
         if (!glob_) glob_ = engine_.attr("glob_spec_dict");
-        const int in_glob = PySequence_Contains(glob_.ptr(), name.ptr());
-        if (in_glob < 0) throw py::error_already_set();
+        const int in_glob = host::check(PySequence_Contains(glob_.ptr(), name.ptr()));
         if (in_glob) return item(glob_, name);
 
         const py::str upper_name = host::upper(name);
         if (version_3_ < 0) {
             const int eq = PyObject_RichCompareBool(engine_.attr("spec_version").ptr(), py::str("3.0").ptr(), Py_EQ);
-            if (eq < 0) throw py::error_already_set();
+            host::check(eq);
             version_3_ = eq;
         }
         if (version_3_) {
@@ -178,8 +173,7 @@ private:
                 if (!e.matches(PyExc_Exception)) throw;
                 put_log(engine_, concat(py::str("Error: Can not parse spec variable: "), name));
                 if (!selector_type) {
-                    PyErr_Format(PyExc_ValueError, "Can not parse spec variable: %U", name.ptr());
-                    throw py::error_already_set();
+                    host::raise_format(PyExc_ValueError, "Can not parse spec variable: %U", name.ptr());
                 }
             }
         } else {
@@ -196,10 +190,10 @@ private:
         PyObject* known = PyUnicode_CheckExact(value_text.ptr()) ? PyDict_GetItemWithError(cache_.ptr(), value_text.ptr())
                                                                   : nullptr;
         if (known) return py::reinterpret_borrow<py::str>(known);
-        if (PyErr_Occurred()) throw py::error_already_set();
+        host::check_error();
         py::str value = resolve(value_text, depth);
         if (PyUnicode_CheckExact(value_text.ptr()) && PyDict_SetItem(cache_.ptr(), value_text.ptr(), value.ptr()) < 0)
-            throw py::error_already_set();
+            host::raise_error();
         return value;
     }
 
@@ -224,12 +218,10 @@ py::object with_unit(py::handle val) {
                  {0.000000000001, "p"}};
     for (const auto& u : units) {
         const py::float_ threshold(u.threshold);
-        const int reached = PyObject_RichCompareBool(val.ptr(), threshold.ptr(), Py_GE);
-        if (reached < 0) throw py::error_already_set();
+        const int reached = host::check(PyObject_RichCompareBool(val.ptr(), threshold.ptr(), Py_GE));
         if (!reached) continue;
         const double scaled = py::float_(py::reinterpret_borrow<py::object>(val)).cast<double>() / u.threshold;
-        char* digits = PyOS_double_to_string(scaled, 'f', 3, 0, nullptr);
-        if (!digits) throw py::error_already_set();
+        char* digits = host::check(PyOS_double_to_string(scaled, 'f', 3, 0, nullptr));
         std::string text(digits);
         PyMem_Free(digits);
         return py::str(text + u.letter);
@@ -238,17 +230,15 @@ py::object with_unit(py::handle val) {
 }
 
 double round_to_5_places(double x) {
-    char* digits = PyOS_double_to_string(x, 'f', 5, 0, nullptr);
-    if (!digits) throw py::error_already_set();
+    char* digits = host::check(PyOS_double_to_string(x, 'f', 5, 0, nullptr));
     const double r = PyOS_string_to_double(digits, nullptr, nullptr);
     PyMem_Free(digits);
-    if (r == -1.0 && PyErr_Occurred()) throw py::error_already_set();
+    if (r == -1.0) host::check_error();
     return r;
 }
 
 py::str float_repr(double x) {
-    char* digits = PyOS_double_to_string(x, 'r', 0, Py_DTSF_ADD_DOT_0, nullptr);
-    if (!digits) throw py::error_already_set();
+    char* digits = host::check(PyOS_double_to_string(x, 'r', 0, Py_DTSF_ADD_DOT_0, nullptr));
     py::str text(digits);
     PyMem_Free(digits);
     return text;

@@ -2,12 +2,13 @@
 
 #include <string>
 
+#include "host/checked.hpp"
+
 namespace tallowby::host {
 
 void raise_incorrect_type(py::handle value, const char* name, const char* expected) {
-    PyErr_Format(PyExc_TypeError, "Argument '%.200s' has incorrect type (expected %.200s, got %.200s)",
-                 name, expected, Py_TYPE(value.ptr())->tp_name);
-    throw py::error_already_set();
+    host::raise_format(PyExc_TypeError, "Argument '%.200s' has incorrect type (expected %.200s, got %.200s)",
+                       name, expected, Py_TYPE(value.ptr())->tp_name);
 }
 
 py::str arg_str(py::handle value, const char* name) {
@@ -58,8 +59,7 @@ Signature::Signature(std::string qualname, std::initializer_list<Param> params, 
 namespace {
 
 [[noreturn]] void type_error(const std::string& text) {
-    PyErr_SetString(PyExc_TypeError, text.c_str());
-    throw py::error_already_set();
+    host::raise(PyExc_TypeError, text.c_str());
 }
 
 // 'a'; 'a' and 'b'; 'a', 'b', and 'c' -- the host's way of listing names.

@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "host/checked.hpp"
+
 namespace tallowby::host {
 
 py::str local_time_text(const char* format) {
@@ -10,8 +12,7 @@ py::str local_time_text(const char* format) {
     std::time_t now = std::time(nullptr);
     std::tm local{};
     if (!localtime_r(&now, &local)) {
-        PyErr_SetString(PyExc_OverflowError, "timestamp out of range for platform time_t");
-        throw py::error_already_set();
+        host::raise(PyExc_OverflowError, "timestamp out of range for platform time_t");
     }
     char text[128];
     size_t n = std::strftime(text, sizeof text, format, &local);

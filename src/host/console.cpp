@@ -1,5 +1,6 @@
 #include "host/console.hpp"
 
+#include "host/checked.hpp"
 #include "host/text.hpp"
 
 namespace tallowby::host {
@@ -7,9 +8,8 @@ namespace tallowby::host {
 void print_line(py::handle text) {
     PyObject* builtins = PyEval_GetBuiltins();  // borrowed
     PyObject* print = PyDict_GetItemString(builtins, "print");  // borrowed
-    if (!print) throw py::error_already_set();
-    PyObject* r = PyObject_CallOneArg(print, text.ptr());
-    if (!r) throw py::error_already_set();
+    host::check(print);
+    PyObject* r = host::check(PyObject_CallOneArg(print, text.ptr()));
     Py_DECREF(r);
 }
 

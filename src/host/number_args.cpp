@@ -1,14 +1,14 @@
 #include "host/number_args.hpp"
 
 #include "host/args.hpp"
+#include "host/checked.hpp"
 
 namespace tallowby::host {
 
 py::int_ arg_truncated_int(py::handle value, const char* name) {
     if (value && PyLong_CheckExact(value.ptr())) return py::reinterpret_borrow<py::int_>(value);
     if (!value || !(PyLong_Check(value.ptr()) || PyFloat_Check(value.ptr()))) raise_incorrect_type(value, name, "int");
-    PyObject* r = PyNumber_Long(value.ptr());
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyNumber_Long(value.ptr()));
     return py::reinterpret_steal<py::int_>(r);
 }
 

@@ -6,35 +6,33 @@
 
 #include <pybind11/pybind11.h>
 
+#include "host/checked.hpp"
+
 namespace tallowby::host {
 namespace py = pybind11;
 
 inline bool truthy(py::handle value) {
-    const int r = PyObject_IsTrue(value.ptr());
-    if (r < 0) throw py::error_already_set();
+    const int r = host::check(PyObject_IsTrue(value.ptr()));
     return r != 0;
 }
 
 inline bool equal(py::handle a, py::handle b) {
-    const int r = PyObject_RichCompareBool(a.ptr(), b.ptr(), Py_EQ);
-    if (r < 0) throw py::error_already_set();
+    const int r = host::check(PyObject_RichCompareBool(a.ptr(), b.ptr(), Py_EQ));
     return r != 0;
 }
 
 inline bool holds(py::handle container, py::handle key) {
-    const int r = PySequence_Contains(container.ptr(), key.ptr());
-    if (r < 0) throw py::error_already_set();
+    const int r = host::check(PySequence_Contains(container.ptr(), key.ptr()));
     return r != 0;
 }
 
 inline Py_ssize_t size(py::handle obj) {
-    const Py_ssize_t n = PyObject_Size(obj.ptr());
-    if (n < 0) throw py::error_already_set();
+    const Py_ssize_t n = host::check(PyObject_Size(obj.ptr()));
     return n;
 }
 
 inline void set_item(const py::dict& map, py::handle key, py::handle value) {
-    if (PyDict_SetItem(map.ptr(), key.ptr(), value.ptr()) < 0) throw py::error_already_set();
+    host::check(PyDict_SetItem(map.ptr(), key.ptr(), value.ptr()));
 }
 
 // for item in iterable: f(item), with the fast path for an exact list.

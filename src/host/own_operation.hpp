@@ -9,6 +9,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "host/checked.hpp"
+
 namespace tallowby::host {
 namespace py = pybind11;
 
@@ -22,15 +24,13 @@ public:
     // Whether `self` answers the name with the bound operation.
     bool is_bound(py::handle self) const {
         if (!interned_) {
-            interned_ = PyUnicode_InternFromString(name_);
-            if (!interned_) throw py::error_already_set();
+            interned_ = host::check(PyUnicode_InternFromString(name_));
         }
         if (!bound_) {
             // The operation as bound from C++: a method wrapping a built-in
             // function. A class whose attribute was already replaced (by a
             // caller, before the first use) has no bound one to compare with.
-            PyObject* on_owner = PyObject_GetAttr(owner_().ptr(), interned_);
-            if (!on_owner) throw py::error_already_set();
+            PyObject* on_owner = host::check(PyObject_GetAttr(owner_().ptr(), interned_));
             if (!PyInstanceMethod_Check(on_owner) || !PyCFunction_Check(PyInstanceMethod_GET_FUNCTION(on_owner))) {
                 Py_DECREF(on_owner);
                 return false;
@@ -41,13 +41,12 @@ public:
         if (dict) {
             const int own = PyDict_Contains(dict, interned_);
             Py_DECREF(dict);
-            if (own < 0) throw py::error_already_set();
+            host::check(own);
             if (own) return false;
         } else {
             PyErr_Clear();  // an object without a dictionary has no entries of its own
         }
-        PyObject* found = PyObject_GetAttr(reinterpret_cast<PyObject*>(Py_TYPE(self.ptr())), interned_);
-        if (!found) throw py::error_already_set();
+        PyObject* found = host::check(PyObject_GetAttr(reinterpret_cast<PyObject*>(Py_TYPE(self.ptr())), interned_));
         const bool same = found == bound_;
         Py_DECREF(found);
         return same;

@@ -1,5 +1,7 @@
 #include "host/regex.hpp"
 
+#include "host/checked.hpp"
+
 namespace tallowby::host {
 
 const HostPattern::Compiled& HostPattern::get() const {
@@ -16,8 +18,7 @@ const py::object& HostPattern::compiled() const { return get().pattern; }
 namespace {
 
 py::object call1(const py::object& fn, py::handle arg) {
-    PyObject* r = PyObject_CallOneArg(fn.ptr(), arg.ptr());
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyObject_CallOneArg(fn.ptr(), arg.ptr()));
     return py::reinterpret_steal<py::object>(r);
 }
 
@@ -28,8 +29,7 @@ py::object HostPattern::match(py::handle text) const { return call1(get().match,
 py::list HostPattern::findall(py::handle text) const { return call1(get().findall, text); }
 
 py::tuple match_groups(const py::object& match) {
-    PyObject* r = PyObject_CallMethod(match.ptr(), "groups", nullptr);
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyObject_CallMethod(match.ptr(), "groups", nullptr));
     return py::reinterpret_steal<py::tuple>(r);
 }
 

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstring>
 
+#include "host/checked.hpp"
+
 namespace tallowby::host {
 
 bool StrView::starts_with(Py_ssize_t pos, std::string_view prefix) const {
@@ -53,22 +55,19 @@ py::str substr(py::handle s, Py_ssize_t start, Py_ssize_t end) {
     // the host makes the rest (the whole str, the empty str, one character).
     if (PyUnicode_IS_ASCII(s.ptr()) && start >= 0 && end <= PyUnicode_GET_LENGTH(s.ptr()) && end - start >= 2 &&
         end - start < PyUnicode_GET_LENGTH(s.ptr())) {
-        PyObject* r = PyUnicode_New(end - start, 127);
-        if (!r) throw py::error_already_set();
+        PyObject* r = host::check(PyUnicode_New(end - start, 127));
         std::memcpy(PyUnicode_DATA(r), static_cast<const char*>(PyUnicode_DATA(s.ptr())) + start,
                     static_cast<size_t>(end - start));
         return py::reinterpret_steal<py::str>(r);
     }
-    PyObject* r = PyUnicode_Substring(s.ptr(), start, end);
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyUnicode_Substring(s.ptr(), start, end));
     return py::reinterpret_steal<py::str>(r);
 }
 
 namespace {
 
 py::str call_method0(py::handle s, const char* name) {
-    PyObject* r = PyObject_CallMethod(s.ptr(), name, nullptr);
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyObject_CallMethod(s.ptr(), name, nullptr));
     return py::reinterpret_steal<py::str>(r);
 }
 
@@ -85,8 +84,7 @@ py::str ascii_case(py::handle s, bool to_upper) {
         // that callers can observe for immutable texts.
         return py::reinterpret_borrow<py::str>(s);
     }
-    PyObject* r = PyUnicode_New(n, 127);
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyUnicode_New(n, 127));
     char* dst = reinterpret_cast<char*>(PyUnicode_DATA(r));
     for (Py_ssize_t i = 0; i < n; ++i) {
         char c = src[i];
@@ -143,8 +141,7 @@ bool is_blank(py::handle s) {
 
 py::str replace(py::handle s, const char* old_text, const char* new_text) {
     py::str o(old_text), n(new_text);
-    PyObject* r = PyUnicode_Replace(s.ptr(), o.ptr(), n.ptr(), -1);
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyUnicode_Replace(s.ptr(), o.ptr(), n.ptr(), -1));
     return py::reinterpret_steal<py::str>(r);
 }
 
@@ -163,36 +160,31 @@ py::list split_char(py::handle s, Py_UCS4 sep) {
 }
 
 bool contains(py::handle haystack, py::handle needle) {
-    const int r = PyUnicode_Contains(haystack.ptr(), needle.ptr());
-    if (r < 0) throw py::error_already_set();
+    const int r = host::check(PyUnicode_Contains(haystack.ptr(), needle.ptr()));
     return r == 1;
 }
 
 bool equals(py::handle s, const char* ascii) { return PyUnicode_CompareWithASCIIString(s.ptr(), ascii) == 0; }
 
 py::str concat(py::handle a, py::handle b) {
-    PyObject* r = PyUnicode_Concat(a.ptr(), b.ptr());
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyUnicode_Concat(a.ptr(), b.ptr()));
     return py::reinterpret_steal<py::str>(r);
 }
 
 py::str concat(std::initializer_list<py::handle> pieces) {
     py::list parts;
     for (py::handle p : pieces) parts.append(p);
-    PyObject* r = PyUnicode_Join(py::str("").ptr(), parts.ptr());
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyUnicode_Join(py::str("").ptr(), parts.ptr()));
     return py::reinterpret_steal<py::str>(r);
 }
 
 py::str from_utf8(std::string_view text) {
-    PyObject* r = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "strict");
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "strict"));
     return py::reinterpret_steal<py::str>(r);
 }
 
 void raise_index_error() {
-    PyErr_SetString(PyExc_IndexError, "list index out of range");
-    throw py::error_already_set();
+    host::raise(PyExc_IndexError, "list index out of range");
 }
 
 TabFields::TabFields(py::handle line) : line_(py::reinterpret_borrow<py::str>(line)) {

@@ -4,18 +4,18 @@
 
 #include <cstring>
 
+#include "host/checked.hpp"
+
 namespace tallowby::host {
 
 TextFile::TextFile(py::handle path, const char* encoding, const char* errors) {
     PyObject* builtins = PyEval_GetBuiltins();
-    PyObject* open = PyDict_GetItemString(builtins, "open");
-    if (!open) throw py::error_already_set();
+    PyObject* open = host::check(PyDict_GetItemString(builtins, "open"));
     py::dict kwargs;
     if (encoding) kwargs["encoding"] = encoding;
     if (errors) kwargs["errors"] = errors;
     py::tuple args = py::make_tuple(path);
-    PyObject* f = PyObject_Call(open, args.ptr(), kwargs.ptr());
-    if (!f) throw py::error_already_set();
+    PyObject* f = host::check(PyObject_Call(open, args.ptr(), kwargs.ptr()));
     file_ = py::reinterpret_steal<py::object>(f);
 }
 
@@ -34,13 +34,12 @@ TextFile::~TextFile() {
 
 bool TextFile::next(py::str& line) {
     if (!iter_) {
-        PyObject* it = PyObject_GetIter(file_.ptr());
-        if (!it) throw py::error_already_set();
+        PyObject* it = host::check(PyObject_GetIter(file_.ptr()));
         iter_ = py::reinterpret_steal<py::object>(it);
     }
     PyObject* item = PyIter_Next(iter_.ptr());
     if (!item) {
-        if (PyErr_Occurred()) throw py::error_already_set();
+        host::check_error();
         return false;
     }
     line = py::reinterpret_steal<py::str>(item);
@@ -48,22 +47,19 @@ bool TextFile::next(py::str& line) {
 }
 
 py::list TextFile::readlines() {
-    PyObject* r = PyObject_CallMethod(file_.ptr(), "readlines", nullptr);
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyObject_CallMethod(file_.ptr(), "readlines", nullptr));
     return py::reinterpret_steal<py::list>(r);
 }
 
 py::str TextFile::read() {
-    PyObject* r = PyObject_CallMethod(file_.ptr(), "read", nullptr);
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyObject_CallMethod(file_.ptr(), "read", nullptr));
     return py::reinterpret_steal<py::str>(r);
 }
 
 void TextFile::close() {
     if (!file_) return;
     py::object f = std::move(file_);
-    PyObject* r = PyObject_CallMethod(f.ptr(), "close", nullptr);
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyObject_CallMethod(f.ptr(), "close", nullptr));
     Py_DECREF(r);
 }
 
@@ -76,19 +72,16 @@ py::list read_lines(py::handle path, const char* encoding, const char* errors) {
 
 void write_bytes(py::handle path, py::handle data, const char* mode) {
     PyObject* builtins = PyEval_GetBuiltins();
-    PyObject* open = PyDict_GetItemString(builtins, "open");
-    if (!open) throw py::error_already_set();
-    PyObject* f = PyObject_CallFunction(open, "Os", path.ptr(), mode);
-    if (!f) throw py::error_already_set();
+    PyObject* open = host::check(PyDict_GetItemString(builtins, "open"));
+    PyObject* f = host::check(PyObject_CallFunction(open, "Os", path.ptr(), mode));
     py::object file = py::reinterpret_steal<py::object>(f);
     PyObject* written = PyObject_CallMethod(f, "write", "O", data.ptr());
     if (!written) {
         close_keeping_error(f);  // the write's own error goes on
-        throw py::error_already_set();
+        host::raise_error();
     }
     Py_DECREF(written);
-    PyObject* r = PyObject_CallMethod(f, "close", nullptr);
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyObject_CallMethod(f, "close", nullptr));
     Py_DECREF(r);
 }
 

@@ -1,5 +1,6 @@
 #include "host/utf8_lines.hpp"
 
+#include "host/checked.hpp"
 #include "host/text.hpp"
 #include "host/text_file.hpp"
 
@@ -19,25 +20,21 @@ py::object read_all_bytes(py::handle path) {
     PyObject* builtins = PyEval_GetBuiltins();
     PyObject* open = builtins ? PyDict_GetItemString(builtins, "open") : nullptr;
     if (!open) {
-        if (!PyErr_Occurred()) PyErr_SetString(PyExc_RuntimeError, "open() is not available");
-        throw py::error_already_set();
+        if (!PyErr_Occurred()) host::raise(PyExc_RuntimeError, "open() is not available");
     }
-    PyObject* f = PyObject_CallFunction(open, "Osi", path.ptr(), "rb", 0);
-    if (!f) throw py::error_already_set();
+    PyObject* f = host::check(PyObject_CallFunction(open, "Osi", path.ptr(), "rb", 0));
     py::object file = py::reinterpret_steal<py::object>(f);
 
     PyObject* data = PyObject_CallMethod(f, "read", nullptr);
     if (!data) {
         close_keeping_error(f);  // the read's own error goes on
-        throw py::error_already_set();
+        host::raise_error();
     }
     py::object bytes = py::reinterpret_steal<py::object>(data);
-    PyObject* r = PyObject_CallMethod(f, "close", nullptr);
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyObject_CallMethod(f, "close", nullptr));
     Py_DECREF(r);
     if (!PyBytes_Check(data)) {
-        PyErr_Format(PyExc_TypeError, "read() should return bytes, not %.200s", Py_TYPE(data)->tp_name);
-        throw py::error_already_set();
+        host::raise_format(PyExc_TypeError, "read() should return bytes, not %.200s", Py_TYPE(data)->tp_name);
     }
     return bytes;
 }
@@ -148,12 +145,11 @@ void split_into(PyObject* text, const T* begin, Py_ssize_t size, bool ascii, End
             line = text;
         } else {
             const Py_UCS4 bits = ascii ? 0 : or_of(p, n);
-            line = make_line(p, n, newline, max_char_for(bits));
-            if (!line) throw py::error_already_set();
+            line = host::check(make_line(p, n, newline, max_char_for(bits)));
         }
         const int rc = PyList_Append(out, line);
         Py_DECREF(line);
-        if (rc < 0) throw py::error_already_set();
+        host::check(rc);
         p = next;
     }
 }
@@ -163,8 +159,7 @@ void split_into(PyObject* text, const T* begin, Py_ssize_t size, bool ascii, End
 py::list split_universal_lines(py::handle text) {
     PyObject* s = text.ptr();
     if (!PyUnicode_CheckExact(s)) {
-        PyErr_Format(PyExc_TypeError, "expected str, got %.200s", Py_TYPE(s)->tp_name);
-        throw py::error_already_set();
+        host::raise_format(PyExc_TypeError, "expected str, got %.200s", Py_TYPE(s)->tp_name);
     }
     py::list out;
     const Py_ssize_t size = PyUnicode_GET_LENGTH(s);
@@ -230,7 +225,7 @@ py::object newlines_of(int seen) {
 PyObject* decode_strict(const char* data, Py_ssize_t size, const char* encoding) {
     PyObject* text = PyUnicode_Decode(data, size, encoding, "strict");
     if (text) return text;
-    if (!PyErr_ExceptionMatches(PyExc_UnicodeDecodeError)) throw py::error_already_set();
+    if (!PyErr_ExceptionMatches(PyExc_UnicodeDecodeError)) host::raise_error();
     PyErr_Clear();
     return nullptr;
 }
@@ -279,8 +274,7 @@ ModuleText read_module_text(py::handle path) {
                 }
             }
         } else {
-            decoded = PyUnicode_DecodeUTF8(data, size, "ignore");
-            if (!decoded) throw py::error_already_set();
+            decoded = host::check(PyUnicode_DecodeUTF8(data, size, "ignore"));
             out.encoding = "utf-8-lossy";
         }
         text = py::reinterpret_steal<py::str>(decoded);

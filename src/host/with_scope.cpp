@@ -1,5 +1,7 @@
 #include "host/with_scope.hpp"
 
+#include "host/checked.hpp"
+
 namespace tallowby::host {
 
 WithScope::WithScope(py::object manager) {
@@ -21,8 +23,7 @@ bool WithScope::leave_with_error(py::error_already_set& e) {
         if (raised.value().ptr() != value.ptr()) PyException_SetContext(raised.value().ptr(), value.release().ptr());
         throw;
     }
-    int truth = PyObject_IsTrue(suppress.ptr());
-    if (truth < 0) throw py::error_already_set();
+    int truth = host::check(PyObject_IsTrue(suppress.ptr()));
     return truth == 1;
 }
 

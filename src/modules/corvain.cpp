@@ -2,6 +2,7 @@
 #include <pybind11/pybind11.h>
 
 #include "host/bind.hpp"
+#include "host/checked.hpp"
 #include "sheets/global_spec.hpp"
 
 namespace py = pybind11;
@@ -15,8 +16,7 @@ namespace {
 py::object attribute_or_raise(py::handle self, const py::object& value, const char* mangled) {
     if (value) return value;
     py::str type_name = py::type::handle_of(self).attr("__name__");
-    PyErr_Format(PyExc_AttributeError, "'%U' object has no attribute '%s'", type_name.ptr(), mangled);
-    throw py::error_already_set();
+    host::raise_format(PyExc_AttributeError, "'%U' object has no attribute '%s'", type_name.ptr(), mangled);
 }
 
 }  // namespace
@@ -27,8 +27,7 @@ PYBIND11_MODULE(corvain, m) {
     py::class_<GlobalSpecReader> cls(m, "ParseGlobalSpec", py::dynamic_attr());
     cls.def(py::init([](py::args args, py::kwargs kwargs) {
         if (!args.empty() || !kwargs.empty()) {
-            PyErr_SetString(PyExc_TypeError, "ParseGlobalSpec() takes no arguments");
-            throw py::error_already_set();
+            host::raise(PyExc_TypeError, "ParseGlobalSpec() takes no arguments");
         }
         return new GlobalSpecReader();
     }));

@@ -2,6 +2,7 @@
 // VBA module parser, the refactorer and the command of the VBT tools.
 #include <pybind11/pybind11.h>
 
+#include "host/checked.hpp"
 #include "host/console.hpp"
 #include "modules/quillon/refactor_bindings.hpp"
 #include "vba/model.hpp"
@@ -21,7 +22,7 @@ void load_table_library(py::module_& m) {
         m.attr("pd") = py::reinterpret_steal<py::object>(pd);
         return;
     }
-    if (!PyErr_ExceptionMatches(PyExc_ImportError)) throw py::error_already_set();
+    if (!PyErr_ExceptionMatches(PyExc_ImportError)) tallowby::host::raise_error();
     PyErr_Clear();
     m.attr("pd") = py::none();
     tallowby::host::print_line("警告: pandas未安装，Excel相关功能将不可用。请运行: pip install pandas openpyxl");

@@ -1,5 +1,6 @@
 #include "refactor/change_records.hpp"
 
+#include "host/checked.hpp"
 #include "host/clock.hpp"
 #include "host/console.hpp"
 #include "host/gc_pause.hpp"
@@ -142,8 +143,7 @@ void apply_changes(py::handle self, Refactorer& state) {
 }
 
 void add_change(py::handle changes_made, py::handle type, py::handle record) {
-    PyObject* list = PyObject_GetItem(changes_made.ptr(), type.ptr());
-    if (!list) throw py::error_already_set();
+    PyObject* list = host::check(PyObject_GetItem(changes_made.ptr(), type.ptr()));
     py::object held = py::reinterpret_steal<py::object>(list);
     held.attr("append")(record);
 }

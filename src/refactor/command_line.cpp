@@ -1,5 +1,6 @@
 #include "refactor/command_line.hpp"
 
+#include "host/checked.hpp"
 #include "host/console.hpp"
 #include "host/failure.hpp"
 #include "host/text.hpp"
@@ -16,7 +17,7 @@ using host::print_parts;
 // SystemExit(1): a usage error, or renames that were not all applied.
 [[noreturn]] void exit_with_failure() {
     PyErr_SetObject(PyExc_SystemExit, py::int_(1).ptr());
-    throw py::error_already_set();
+    host::raise_error();
 }
 
 py::str count_text(py::handle collection) { return py::str(py::int_(py::len(collection))); }
@@ -55,8 +56,7 @@ void refactor_from_report(py::module_ quillon, py::handle writer, py::handle par
 
     py::object refactorer = quillon.attr("VBTRefactorer")(parser);
     py::object result = refactorer.attr("apply_changes_from_excel")(report_path);
-    const int ok = PyObject_IsTrue(result.ptr());
-    if (ok < 0) throw py::error_already_set();
+    const int ok = host::check(PyObject_IsTrue(result.ptr()));
     applied = ok != 0;
     print_line(ok ? "重构应用成功！" : "重构应用失败");
     // The renames that were written are listed even when others were not.

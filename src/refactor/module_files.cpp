@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "host/checked.hpp"
 #include "host/clock.hpp"
 #include "host/failure.hpp"
 #include "host/text.hpp"
@@ -74,7 +75,7 @@ void write_synced(py::handle file, const py::bytes& data) {
 
 py::str to_str(const Text& text) {
     PyObject* s = PyUnicode_FromKindAndData(PyUnicode_4BYTE_KIND, text.data(), static_cast<Py_ssize_t>(text.size()));
-    if (!s) throw py::error_already_set();
+    host::check(s);
     return py::reinterpret_steal<py::str>(s);
 }
 
@@ -123,7 +124,7 @@ CheckedModule read_module(const py::str& path, const std::string& encoding, cons
 
     char* bytes = nullptr;
     Py_ssize_t size = 0;
-    if (PyBytes_AsStringAndSize(m.data.ptr(), &bytes, &size) < 0) throw py::error_already_set();
+    host::check(PyBytes_AsStringAndSize(m.data.ptr(), &bytes, &size));
     if (encoding == "utf-8-sig") {
         if (size < 3 || std::string_view(bytes, 3) != kBom) {
             result.refusal = from_utf8("文件在解析之后已被修改");
@@ -140,8 +141,7 @@ CheckedModule read_module(const py::str& path, const std::string& encoding, cons
         return result;
     }
     py::str text = py::reinterpret_steal<py::str>(decoded);
-    PyObject* again = PyUnicode_AsEncodedString(text.ptr(), codec, "strict");
-    if (!again) throw py::error_already_set();
+    PyObject* again = host::check(PyUnicode_AsEncodedString(text.ptr(), codec, "strict"));
     py::bytes encoded = py::reinterpret_steal<py::bytes>(again);
     if (PyBytes_GET_SIZE(encoded.ptr()) != size ||
         std::string_view(PyBytes_AS_STRING(encoded.ptr()), static_cast<size_t>(size)) != std::string_view(bytes, size)) {
@@ -173,8 +173,7 @@ py::bytes encode_module(const ModuleOnDisk& m, const std::vector<Text>& lines) {
             case LineEnd::None: break;
         }
     }
-    PyObject* encoded = PyUnicode_AsEncodedString(to_str(text).ptr(), codec_of(m.encoding), "strict");
-    if (!encoded) throw py::error_already_set();
+    PyObject* encoded = host::check(PyUnicode_AsEncodedString(to_str(text).ptr(), codec_of(m.encoding), "strict"));
     py::bytes body = py::reinterpret_steal<py::bytes>(encoded);
     if (!m.bom) return body;
     return py::bytes(std::string(kBom) + std::string(body));

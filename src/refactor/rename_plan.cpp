@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "host/checked.hpp"
 #include "host/console.hpp"
 #include "host/text.hpp"
 #include "vba/identifiers.hpp"
@@ -34,7 +35,7 @@ std::optional<ChangeKind> kind_of(py::handle type) {
 py::object field(py::handle record, const char* key) {
     PyObject* v = PyObject_GetItem(record.ptr(), py::str(key).ptr());
     if (v) return py::reinterpret_steal<py::object>(v);
-    if (!PyErr_ExceptionMatches(PyExc_KeyError)) throw py::error_already_set();
+    if (!PyErr_ExceptionMatches(PyExc_KeyError)) host::raise_error();
     PyErr_Clear();
     return py::object();
 }
@@ -161,7 +162,7 @@ private:
         if (vba::is_vba_keyword(c.new_name))
             return refuse(c, concat({from_utf8("新名称 '"), c.new_obj, from_utf8("' 是VBA的保留字")}));
         PyObject* found = PyDict_GetItemWithError(module_index_.ptr(), c.file_path.ptr());
-        if (!found && PyErr_Occurred()) throw py::error_already_set();
+        if (!found) host::check_error();
         if (!found) return refuse(c, from_utf8("文件不在本次解析的模块中"));
         c.module = py::reinterpret_borrow<py::int_>(found).cast<int>();
         int overflow = 0;

@@ -4,6 +4,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "host/checked.hpp"
 #include "host/console.hpp"
 #include "host/failure.hpp"
 #include "host/gc_pause.hpp"
@@ -92,7 +93,7 @@ void keep_only(py::handle changes_made, const std::unordered_set<PyObject*>& kee
         if (PyList_GET_SIZE(kept.ptr()) == 0) {
             changes_made.attr("__delitem__")(type);
         } else if (PyList_GET_SIZE(kept.ptr()) != PyList_GET_SIZE(records.ptr())) {
-            if (PyList_SetSlice(records.ptr(), 0, PY_SSIZE_T_MAX, kept.ptr()) < 0) throw py::error_already_set();
+            host::check(PyList_SetSlice(records.ptr(), 0, PY_SSIZE_T_MAX, kept.ptr()));
         }
     }
 }

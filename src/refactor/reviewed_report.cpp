@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "host/checked.hpp"
 #include "host/console.hpp"
 #include "host/failure.hpp"
 #include "host/objects.hpp"
@@ -27,8 +28,7 @@ constexpr VariableSheet kSheets[] = {{"Global Variables", ChangeKind::kGlobal},
                                      {"Local Variables", ChangeKind::kLocal}};
 
 bool contains(py::handle text, py::handle part) {
-    const int r = PySequence_Contains(text.ptr(), part.ptr());
-    if (r < 0) throw py::error_already_set();
+    const int r = host::check(PySequence_Contains(text.ptr(), part.ptr()));
     return r != 0;
 }
 
@@ -57,8 +57,7 @@ bool is_empty_cell(py::handle pd, py::handle value) {
 // The column `wanted` when the sheet has it, else the dry-run report's own
 // column `written` (which the report writer names differently).
 py::str column_of(py::handle headings, py::handle wanted, py::handle written) {
-    const int has = PySequence_Contains(headings.ptr(), wanted.ptr());
-    if (has < 0) throw py::error_already_set();
+    const int has = host::check(PySequence_Contains(headings.ptr(), wanted.ptr()));
     return py::reinterpret_borrow<py::str>(has ? wanted : written);
 }
 
@@ -75,8 +74,7 @@ void read_sheet(py::handle self, Refactorer& state, py::handle pd, const py::str
     py::object confirm = confirm_column(headings);
     if (!confirm) return;
 
-    PyObject* marked = PyObject_RichCompare(py::object(table[confirm]).ptr(), Py_True, Py_EQ);
-    if (!marked) throw py::error_already_set();
+    PyObject* marked = host::check(PyObject_RichCompare(py::object(table[confirm]).ptr(), Py_True, Py_EQ));
     py::object selected = table[py::reinterpret_steal<py::object>(marked)];
     const py::str old_key = from_utf8("变量名"), path_key = from_utf8("文件路径"), line_key = from_utf8("行号");
     const py::str new_key = column_of(headings, from_utf8("正确命名"), from_utf8("建议名称"));
@@ -95,8 +93,7 @@ void read_sheet(py::handle self, Refactorer& state, py::handle pd, const py::str
             continue;
         }
         py::object file_path = row.attr("get")(path_key, py::str(""));
-        PyObject* number = PyNumber_Long(py::object(row.attr("get")(line_key, py::int_(0))).ptr());
-        if (!number) throw py::error_already_set();
+        PyObject* number = host::check(PyNumber_Long(py::object(row.attr("get")(line_key, py::int_(0))).ptr()));
         py::object line_number = py::reinterpret_steal<py::object>(number);
         py::object function_name = py::str("");
         if (sheet.kind == ChangeKind::kLocal) {

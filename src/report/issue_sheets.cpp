@@ -1,5 +1,6 @@
 #include "report/issue_sheets.hpp"
 
+#include "host/checked.hpp"
 #include "host/objects.hpp"
 #include "host/regex.hpp"
 #include "report/sheet_table.hpp"
@@ -16,22 +17,19 @@ py::object get(py::handle obj, const char* name) { return obj.attr(name); }
 
 // The value when it is set and not empty, else the empty text.
 py::object or_empty(py::object value) {
-    int truth = PyObject_IsTrue(value.ptr());
-    if (truth < 0) throw py::error_already_set();
+    int truth = host::check(PyObject_IsTrue(value.ptr()));
     return truth ? value : py::str("");
 }
 
 bool equals(py::handle a, const char* text) {
-    int eq = PyObject_RichCompareBool(a.ptr(), py::str(text).ptr(), Py_EQ);
-    if (eq < 0) throw py::error_already_set();
+    int eq = host::check(PyObject_RichCompareBool(a.ptr(), py::str(text).ptr(), Py_EQ));
     return eq == 1;
 }
 
 py::str yes_no(py::handle flag) { return py::str(truthy(flag) ? "是" : "否"); }
 
 py::int_ size_of(py::handle obj) {
-    Py_ssize_t n = PyObject_Size(obj.ptr());
-    if (n < 0) throw py::error_already_set();
+    Py_ssize_t n = host::check(PyObject_Size(obj.ptr()));
     return py::int_(n);
 }
 
@@ -53,17 +51,17 @@ public:
     const NameUses& of(py::handle original_name) {
         PyObject* seen = PyDict_GetItemWithError(index_.ptr(), original_name.ptr());
         if (seen) return uses_[PyLong_AsSsize_t(seen)];
-        if (PyErr_Occurred()) throw py::error_already_set();
+        host::check_error();
         NameUses uses;
         py::set files;
         Py_ssize_t total = 0;
         PyObject* refs = PyDict_GetItemWithError(references_.ptr(), original_name.ptr());
-        if (!refs && PyErr_Occurred()) throw py::error_already_set();
+        if (!refs) host::check_error();
         if (refs) {
             for (py::handle ref : py::iter(py::handle(refs))) {
                 py::object function_name = get(ref, "function_name");
                 PyObject* count = PyDict_GetItemWithError(uses.per_function.ptr(), function_name.ptr());
-                if (!count && PyErr_Occurred()) throw py::error_already_set();
+                if (!count) host::check_error();
                 Py_ssize_t n = count ? PyLong_AsSsize_t(count) + 1 : 1;
                 uses.per_function[function_name] = py::int_(n);
                 files.add(get(ref, "file_path"));
@@ -101,7 +99,7 @@ void write_variable_issues_sheet(py::handle writer, const py::list& variables, c
         py::object count = uses.total;
         if (equals(scope, "local") && truthy(function_name)) {
             PyObject* n = PyDict_GetItemWithError(uses.per_function.ptr(), function_name.ptr());
-            if (!n && PyErr_Occurred()) throw py::error_already_set();
+            if (!n) host::check_error();
             count = n ? py::reinterpret_borrow<py::object>(n) : py::int_(0);
         }
         table.add({get(v, "name"), or_empty(get(v, "correct_name")), or_empty(get(v, "issue_description")), scope,
@@ -134,8 +132,7 @@ void write_function_issues_sheet(py::handle writer, py::handle functions, const 
     for (py::handle f : values_of(functions)) {
         py::object issues = get(f, "issues");
         for (py::handle text : py::iter(issues)) {
-            int has_marker = PySequence_Contains(text.ptr(), marker);
-            if (has_marker < 0) throw py::error_already_set();
+            int has_marker = host::check(PySequence_Contains(text.ptr(), marker));
             if (!has_marker) continue;
             py::object name_match = parameter_name.search(text);
             py::object name = name_match.is_none() ? py::str("Unknown") : name_match.attr("group")(1);
@@ -143,7 +140,7 @@ void write_function_issues_sheet(py::handle writer, py::handle functions, const 
             py::object suggested = suggested_match.is_none() ? py::str("") : suggested_match.attr("group")(1);
             py::object description = py::reinterpret_borrow<py::object>(text);
             Py_ssize_t cut = PyUnicode_Find(text.ptr(), suffix, 0, PY_SSIZE_T_MAX, 1);
-            if (cut == -2) throw py::error_already_set();
+            if (cut == -2) host::raise_error();
             if (cut >= 0) description = text[py::slice(0, cut, 1)];
             py::object function_name = get(f, "name");
             table.add({name, suggested, description, function_name, get(get(f, "func_type"), "value"), kind,
@@ -189,8 +186,7 @@ void write_manual_check_sheet(py::handle writer, py::handle parser, const py::st
     py::str clash_kind("变量名冲突"), clash_action("检查是否存在命名冲突，考虑重命名");
     for (py::handle v : py::iter(globals)) {
         py::object name = get(v, "name");
-        int known = PySet_Contains(seen.ptr(), name.ptr());
-        if (known < 0) throw py::error_already_set();
+        int known = host::check(PySet_Contains(seen.ptr(), name.ptr()));
         if (!known) {
             seen.add(name);
             continue;

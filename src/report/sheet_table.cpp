@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "host/checked.hpp"
 #include "host/objects.hpp"
 
 namespace tallowby::report {
@@ -22,15 +23,14 @@ SheetTable::SheetTable(std::initializer_list<const char*> headers) {
 }
 
 void SheetTable::add(std::initializer_list<py::handle> values) {
-    PyObject* row = PyList_New(static_cast<Py_ssize_t>(values.size()));
-    if (!row) throw py::error_already_set();
+    PyObject* row = host::check(PyList_New(static_cast<Py_ssize_t>(values.size())));
     py::object owner = py::reinterpret_steal<py::object>(row);
     Py_ssize_t i = 0;
     for (py::handle v : values) {
         longest_[i] = std::max(longest_[i], cell_text_length(v));
         PyList_SET_ITEM(row, i++, py::handle(v).inc_ref().ptr());
     }
-    if (PyList_Append(rows_.ptr(), row) < 0) throw py::error_already_set();
+    host::check(PyList_Append(rows_.ptr(), row));
 }
 
 namespace {
@@ -41,15 +41,13 @@ py::object xlsxwriter_book(py::handle writer) {
     static PyObject* workbook_type =
         py::object(py::module_::import("xlsxwriter.workbook").attr("Workbook")).release().ptr();
     py::object book = writer.attr("book");
-    const int is_xlsxwriter = PyObject_IsInstance(book.ptr(), workbook_type);
-    if (is_xlsxwriter < 0) throw py::error_already_set();
+    const int is_xlsxwriter = host::check(PyObject_IsInstance(book.ptr(), workbook_type));
     return is_xlsxwriter ? book : py::none();
 }
 
 // Calls `method` with positional `args`; its result is dropped.
 void call_discarding(PyObject* method, std::initializer_list<PyObject*> args) {
-    PyObject* result = PyObject_Vectorcall(method, args.begin(), args.size(), nullptr);
-    if (!result) throw py::error_already_set();
+    PyObject* result = host::check(PyObject_Vectorcall(method, args.begin(), args.size(), nullptr));
     Py_DECREF(result);
 }
 
@@ -92,8 +90,7 @@ struct SheetCalls {
             return call_discarding(write_number.ptr(), {row, column, value});
         }
         if (PyLong_Check(value)) return call_discarding(write_number.ptr(), {row, column, value});
-        PyObject* text = PyObject_Str(value);
-        if (!text) throw py::error_already_set();
+        PyObject* text = host::check(PyObject_Str(value));
         py::object owner = py::reinterpret_steal<py::object>(text);
         call_discarding(write_string.ptr(), {row, column, text});
     }
@@ -199,8 +196,7 @@ Py_ssize_t cell_text_length(py::handle value) {
         return PyUnicode_GET_LENGTH(py::str(py::float_(d)).ptr());
     }
     if (PyLong_Check(v) && !PyBool_Check(v)) {
-        py::object number = py::reinterpret_steal<py::object>(PyNumber_Long(v));
-        if (!number) throw py::error_already_set();
+        py::object number = host::steal(PyNumber_Long(v));
         return PyUnicode_GET_LENGTH(py::str(number).ptr());
     }
     return PyUnicode_GET_LENGTH(py::str(value).ptr());

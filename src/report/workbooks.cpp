@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "host/checked.hpp"
 #include "host/clock.hpp"
 #include "host/console.hpp"
 #include "host/gc_pause.hpp"
@@ -58,8 +59,7 @@ void write_workbook(const py::str& path, Body&& body) {
 }
 
 py::str concat(const char* head, const py::str& tail) {
-    PyObject* joined = PyUnicode_Concat(py::str(head).ptr(), tail.ptr());
-    if (!joined) throw py::error_already_set();
+    PyObject* joined = host::check(PyUnicode_Concat(py::str(head).ptr(), tail.ptr()));
     return py::reinterpret_steal<py::str>(joined);
 }
 
@@ -69,7 +69,7 @@ py::object record_value(py::handle record, py::handle key) {
     if (PyDict_CheckExact(record.ptr())) {
         PyObject* v = PyDict_GetItemWithError(record.ptr(), key.ptr());
         if (v) return py::reinterpret_borrow<py::object>(v);
-        if (PyErr_Occurred()) throw py::error_already_set();
+        host::check_error();
         return py::reinterpret_borrow<py::object>(empty);
     }
     return record.attr("get")(key, py::handle(empty));
@@ -147,8 +147,7 @@ void write_refactor_summary_sheet(py::handle writer, py::handle changes_made, co
     SheetTable table({"修改类型", "修改数量"});
     py::object total = py::int_(0);
     for (py::handle item : py::iter(changes_made.attr("items")())) {
-        Py_ssize_t n = PyObject_Size(py::object(item[py::int_(1)]).ptr());
-        if (n < 0) throw py::error_already_set();
+        Py_ssize_t n = host::check(PyObject_Size(py::object(item[py::int_(1)]).ptr()));
         py::int_ count(n);
         total = total + count;
         table.add({item[py::int_(0)], count});

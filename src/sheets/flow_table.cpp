@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "host/checked.hpp"
 #include "host/console.hpp"
 #include "host/text.hpp"
 #include "host/text_file.hpp"
@@ -99,7 +100,7 @@ bool same_sheet(const OpenSheet& a, const OpenSheet& b) {
 
 Py_ssize_t last_slash(const py::str& path) {
     const Py_ssize_t at = PyUnicode_FindChar(path.ptr(), '/', 0, PyUnicode_GET_LENGTH(path.ptr()), -1);
-    if (at == -2) throw py::error_already_set();
+    if (at == -2) host::raise_error();
     return at;
 }
 
@@ -112,11 +113,10 @@ py::str file_name(const py::str& path) {
     py::list names;
     for (const auto& sheet : stack) names.append(file_name(sheet.path));
     names.append(file_name(again.path));
-    PyObject* chain = PyUnicode_Join(py::str(" -> ").ptr(), names.ptr());
-    if (!chain) throw py::error_already_set();
+    PyObject* chain = host::check(PyUnicode_Join(py::str(" -> ").ptr(), names.ptr()));
     py::str message = py::str("flow table calls itself: ") + py::reinterpret_steal<py::str>(chain);
     PyErr_SetObject(PyExc_RecursionError, message.ptr());
-    throw py::error_already_set();
+    host::raise_error();
 }
 
 void open_sheet(std::vector<OpenSheet>& stack, const py::str& requested) {
@@ -202,7 +202,7 @@ Expansion count_expansion(const py::str& path, bool ultraflex) {
             stack.back().calls = capped_sum(stack.back().calls, calls);
             return true;
         }
-        if (PyErr_Occurred()) throw py::error_already_set();
+        host::check_error();
         {
             host::TextFile file(counted.sheet.path);
             counted.sheet.lines = file.readlines();
@@ -247,7 +247,7 @@ Expansion count_expansion(const py::str& path, bool ultraflex) {
                 stack.pop_back();
                 if (PyDict_SetItem(done.ptr(), ended.sheet.path.ptr(),
                                    py::make_tuple(ended.rows, ended.calls).ptr()) < 0)
-                    throw py::error_already_set();
+                    host::raise_error();
                 if (!stack.empty()) {
                     stack.back().rows = capped_sum(stack.back().rows, ended.rows);
                     stack.back().calls = capped_sum(stack.back().calls, ended.calls);
@@ -265,19 +265,17 @@ Expansion count_expansion(const py::str& path, bool ultraflex) {
 
 py::dict flow_content(py::handle line_list, py::handle platform) {
     py::str marker("UltraFLEX");
-    const int ultraflex = PySequence_Contains(platform.ptr(), marker.ptr());
-    if (ultraflex < 0) throw py::error_already_set();
+    const int ultraflex = host::check(PySequence_Contains(platform.ptr(), marker.ptr()));
     return make_record(
         ultraflex == 1,
         [&] {
-            const Py_ssize_t n = PyObject_Size(line_list.ptr());
-            if (n < 0) throw py::error_already_set();
+            const Py_ssize_t n = host::check(PyObject_Size(line_list.ptr()));
             return n;
         },
         [&](Py_ssize_t i) {
             PyObject* item = PyList_CheckExact(line_list.ptr()) ? PySequence_GetItem(line_list.ptr(), i)
                                                                  : PyObject_GetItem(line_list.ptr(), py::int_(i).ptr());
-            if (!item) throw py::error_already_set();
+            host::check(item);
             return py::reinterpret_steal<py::object>(item);
         });
 }
@@ -286,12 +284,11 @@ void FlowTableReader::read(const py::str& path, const py::str& platform) {
     const bool ultraflex = platform_has(platform, "UltraFLEX");
     const Expansion expansion = count_expansion(path, ultraflex);
     if (expansion == Expansion::too_many_rows || expansion == Expansion::too_many_calls) {
-        PyErr_Format(PyExc_ValueError,
-                     expansion == Expansion::too_many_rows
-                         ? "flow table %U expands to more than %zd rows, more than a job sheet holds"
-                         : "flow table %U calls more than %zd sub-flows",
-                     file_name(path).ptr(), max_expanded);
-        throw py::error_already_set();
+        host::raise_format(PyExc_ValueError,
+                           expansion == Expansion::too_many_rows
+                           ? "flow table %U expands to more than %zd rows, more than a job sheet holds"
+                           : "flow table %U calls more than %zd sub-flows",
+                           file_name(path).ptr(), max_expanded);
     }
     std::vector<OpenSheet> stack;
     open_sheet(stack, path);

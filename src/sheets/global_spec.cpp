@@ -1,5 +1,6 @@
 #include "sheets/global_spec.hpp"
 
+#include "host/checked.hpp"
 #include "host/text.hpp"
 #include "host/text_file.hpp"
 #include "sheets/sheet_file.hpp"
@@ -20,7 +21,7 @@ void GlobalSpecReader::read(const py::str& path, const py::str& platform) {
         host::TabFields cells(line);
         py::str value = host::upper(cells.at(3));
         py::str symbol = host::upper(cells.at(1));
-        if (PyDict_SetItem(specs.ptr(), symbol.ptr(), value.ptr()) != 0) throw py::error_already_set();
+        host::check(PyDict_SetItem(specs.ptr(), symbol.ptr(), value.ptr()));
     }
     file.close();
 }

@@ -1,5 +1,6 @@
 #include "sheets/job_list.hpp"
 
+#include "host/checked.hpp"
 #include "host/console.hpp"
 #include "host/text.hpp"
 #include "host/text_file.hpp"
@@ -36,8 +37,7 @@ py::dict make_record(Get&& field) {
 
 py::dict job_list_content(py::handle line_list) {
     return make_record([&](Py_ssize_t i) {
-        PyObject* item = PySequence_GetItem(line_list.ptr(), i);
-        if (!item) throw py::error_already_set();
+        PyObject* item = host::check(PySequence_GetItem(line_list.ptr(), i));
         return py::reinterpret_steal<py::object>(item);
     });
 }

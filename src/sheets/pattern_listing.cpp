@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "host/checked.hpp"
 #include "host/regex.hpp"
 #include "host/text.hpp"
 #include "host/text_file.hpp"
@@ -116,20 +117,17 @@ bool small_hex(const StrView& v, Span s, int64_t& out) {
 
 py::object host_int(const py::str& line, Span s, int base) {
     py::str text = host::substr(line, s.begin, s.end);
-    PyObject* r = PyLong_FromUnicodeObject(text.ptr(), base);
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyLong_FromUnicodeObject(text.ptr(), base));
     return py::reinterpret_steal<py::object>(r);
 }
 
 py::object add(const py::object& a, const py::object& b) {
-    PyObject* r = PyNumber_Add(a.ptr(), b.ptr());
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyNumber_Add(a.ptr(), b.ptr()));
     return py::reinterpret_steal<py::object>(r);
 }
 
 py::object multiply(const py::object& a, const py::object& b) {
-    PyObject* r = PyNumber_Multiply(a.ptr(), b.ptr());
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyNumber_Multiply(a.ptr(), b.ptr()));
     return py::reinterpret_steal<py::object>(r);
 }
 
@@ -195,11 +193,9 @@ void PatternSetReader::read_pattern_file(py::handle path, py::handle set_name) {
 
     py::object count = count_span.found() ? host_int(count_line, count_span, 10) : py::object(py::int_(0));
     py::object sum = add(total.value(), count);
-    PyObject* key_raw = PyObject_CallMethod(set_name.ptr(), "upper", nullptr);
-    if (!key_raw) throw py::error_already_set();
+    PyObject* key_raw = host::check(PyObject_CallMethod(set_name.ptr(), "upper", nullptr));
     py::object key = py::reinterpret_steal<py::object>(key_raw);
-    PyObject* held = PyObject_GetItem(cycles_.ptr(), key.ptr());
-    if (!held) throw py::error_already_set();
+    PyObject* held = host::check(PyObject_GetItem(cycles_.ptr(), key.ptr()));
     py::object entry = add(sum, py::reinterpret_steal<py::object>(held));
     cycles_[key] = entry;
     file.close();

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "host/checked.hpp"
 #include "host/regex.hpp"
 #include "host/text.hpp"
 #include "host/text_file.hpp"
@@ -23,32 +24,26 @@ const py::list& valid_extensions() {
     return *list;
 }
 
-py::object steal(PyObject* p) {
-    if (!p) throw py::error_already_set();
-    return py::reinterpret_steal<py::object>(p);
-}
-
 Py_ssize_t length_of(py::handle o) {
-    const Py_ssize_t n = PyObject_Length(o.ptr());
-    if (n < 0) throw py::error_already_set();
+    const Py_ssize_t n = host::check(PyObject_Length(o.ptr()));
     return n;
 }
 
 py::object lower_of(py::handle o) {
     if (PyUnicode_CheckExact(o.ptr())) return host::lower(o);
-    return steal(PyObject_CallMethod(o.ptr(), "lower", nullptr));
+    return host::steal(PyObject_CallMethod(o.ptr(), "lower", nullptr));
 }
 
 // haystack.find(needle)
 Py_ssize_t find_in(py::handle haystack, py::handle needle) {
     if (PyUnicode_CheckExact(haystack.ptr()) && PyUnicode_CheckExact(needle.ptr())) {
         const Py_ssize_t at = PyUnicode_Find(haystack.ptr(), needle.ptr(), 0, PY_SSIZE_T_MAX, 1);
-        if (at == -2) throw py::error_already_set();
+        if (at == -2) host::raise_error();
         return at;
     }
-    py::object r = steal(PyObject_CallMethod(haystack.ptr(), "find", "O", needle.ptr()));
+    py::object r = host::steal(PyObject_CallMethod(haystack.ptr(), "find", "O", needle.ptr()));
     const Py_ssize_t at = PyLong_AsSsize_t(r.ptr());
-    if (at == -1 && PyErr_Occurred()) throw py::error_already_set();
+    if (at == -1) host::check_error();
     return at;
 }
 
@@ -56,12 +51,10 @@ bool ends_with_extension(py::handle upper_text) {
     for (py::handle ext : valid_extensions()) {
         Py_ssize_t r;
         if (PyUnicode_Check(upper_text.ptr())) {
-            r = PyUnicode_Tailmatch(upper_text.ptr(), ext.ptr(), 0, PY_SSIZE_T_MAX, 1);
-            if (r < 0) throw py::error_already_set();
+            r = host::check(PyUnicode_Tailmatch(upper_text.ptr(), ext.ptr(), 0, PY_SSIZE_T_MAX, 1));
         } else {
-            py::object hit = steal(PyObject_CallMethod(upper_text.ptr(), "endswith", "O", ext.ptr()));
-            r = PyObject_IsTrue(hit.ptr());
-            if (r < 0) throw py::error_already_set();
+            py::object hit = host::steal(PyObject_CallMethod(upper_text.ptr(), "endswith", "O", ext.ptr()));
+            r = host::check(PyObject_IsTrue(hit.ptr()));
         }
         if (r) return true;
     }
@@ -70,24 +63,24 @@ bool ends_with_extension(py::handle upper_text) {
 
 py::object upper_of(py::handle o) {
     if (PyUnicode_Check(o.ptr())) return host::upper(o);
-    return steal(PyObject_CallMethod(o.ptr(), "upper", nullptr));
+    return host::steal(PyObject_CallMethod(o.ptr(), "upper", nullptr));
 }
 
 [[noreturn]] void raise_no_definition(py::handle item) {
-    py::object text = steal(PyObject_Str(item.ptr()));
+    py::object text = host::steal(PyObject_Str(item.ptr()));
     py::str message = py::str("Error: Patset found item without pattern definition: ") + py::str(text);
     PyErr_SetObject(PyExc_ValueError, message.ptr());
-    throw py::error_already_set();
+    host::raise_error();
 }
 
 [[noreturn]] void raise_cycle(const std::vector<py::object>& chain, py::handle again) {
     py::list names;
     for (const auto& key : chain) names.append(key);
     names.append(again);
-    py::object joined = steal(PyUnicode_Join(py::str(" -> ").ptr(), names.ptr()));
+    py::object joined = host::steal(PyUnicode_Join(py::str(" -> ").ptr(), names.ptr()));
     py::str message = py::str("pattern set contains itself: ") + py::str(joined);
     PyErr_SetObject(PyExc_RecursionError, message.ptr());
-    throw py::error_already_set();
+    host::raise_error();
 }
 
 // One set stands for at most this many pattern files: sets that name other
@@ -96,9 +89,9 @@ py::object upper_of(py::handle o) {
 constexpr Py_ssize_t max_set_paths = 1 << 20;
 
 [[noreturn]] void raise_too_many(py::handle set_name) {
-    py::object text = steal(PyObject_Str(set_name.ptr()));
-    PyErr_Format(PyExc_ValueError, "pattern set %U stands for more than %zd pattern files", text.ptr(), max_set_paths);
-    throw py::error_already_set();
+    py::object text = host::steal(PyObject_Str(set_name.ptr()));
+    host::raise_format(PyExc_ValueError, "pattern set %U stands for more than %zd pattern files", text.ptr(),
+                       max_set_paths);
 }
 
 // Item cell of a data row for the sheet version in effect.
@@ -113,14 +106,13 @@ size_t item_cell(const py::object& version) {
 }  // namespace
 
 bool contains_any_substring(py::handle s, py::handle substrings) {
-    py::object it = steal(PyObject_GetIter(substrings.ptr()));
+    py::object it = host::steal(PyObject_GetIter(substrings.ptr()));
     while (PyObject* raw = PyIter_Next(it.ptr())) {
         py::object sub = py::reinterpret_steal<py::object>(raw);
-        const int r = PySequence_Contains(s.ptr(), sub.ptr());
-        if (r < 0) throw py::error_already_set();
+        const int r = host::check(PySequence_Contains(s.ptr(), sub.ptr()));
         if (r) return true;
     }
-    if (PyErr_Occurred()) throw py::error_already_set();
+    host::check_error();
     return false;
 }
 
@@ -128,7 +120,7 @@ py::object truncate_after_substring(py::handle s, py::handle substrings) {
     py::object folded = lower_of(s);
     const Py_ssize_t size = length_of(s);
     Py_ssize_t end = size;
-    py::object it = steal(PyObject_GetIter(substrings.ptr()));
+    py::object it = host::steal(PyObject_GetIter(substrings.ptr()));
     while (PyObject* raw = PyIter_Next(it.ptr())) {
         py::object sub = py::reinterpret_steal<py::object>(raw);
         const Py_ssize_t at = find_in(folded, lower_of(sub));
@@ -138,8 +130,8 @@ py::object truncate_after_substring(py::handle s, py::handle substrings) {
             break;
         }
     }
-    if (PyErr_Occurred()) throw py::error_already_set();
-    if (end != size) return steal(PySequence_GetSlice(s.ptr(), 0, end));
+    host::check_error();
+    if (end != size) return host::steal(PySequence_GetSlice(s.ptr(), 0, end));
     return py::reinterpret_borrow<py::object>(s);
 }
 
@@ -190,29 +182,30 @@ void PatternSetReader::expand(py::handle key, py::handle items, py::list& out, p
     py::set open_keys;              // the same keys, for the cycle test
     auto open_set = [&](py::handle k) {
         chain.push_back(py::reinterpret_borrow<py::object>(k));
-        if (PySet_Add(open_keys.ptr(), k.ptr()) < 0) throw py::error_already_set();
+        host::check(PySet_Add(open_keys.ptr(), k.ptr()));
     };
     // The set named in the failure when there are too many paths.
-    const py::object top = key ? py::reinterpret_borrow<py::object>(key) : steal(PySequence_GetItem(items.ptr(), 0));
+    const py::object top =
+        key ? py::reinterpret_borrow<py::object>(key) : host::steal(PySequence_GetItem(items.ptr(), 0));
     auto add_paths = [&](py::list& paths, py::handle more) {
         const Py_ssize_t n = PyList_GET_SIZE(paths.ptr());
         if (n + PyList_GET_SIZE(more.ptr()) > max_set_paths) raise_too_many(top);
-        if (PyList_SetSlice(paths.ptr(), n, n, more.ptr()) < 0) throw py::error_already_set();
+        host::check(PyList_SetSlice(paths.ptr(), n, n, more.ptr()));
     };
-    stack.push_back({py::reinterpret_borrow<py::object>(key), steal(PyObject_GetIter(items.ptr())), py::list()});
+    stack.push_back({py::reinterpret_borrow<py::object>(key), host::steal(PyObject_GetIter(items.ptr())), py::list()});
     if (key) open_set(key);
 
     while (!stack.empty()) {
         PyObject* raw = PyIter_Next(stack.back().iter.ptr());
         if (!raw) {
-            if (PyErr_Occurred()) throw py::error_already_set();
+            host::check_error();
             Frame finished = std::move(stack.back());
             stack.pop_back();
             if (finished.key) {
-                if (PySet_Discard(open_keys.ptr(), chain.back().ptr()) < 0) throw py::error_already_set();
+                host::check(PySet_Discard(open_keys.ptr(), chain.back().ptr()));
                 chain.pop_back();
                 if (PyDict_SetItem(done.ptr(), finished.key.ptr(), finished.paths.ptr()) < 0)
-                    throw py::error_already_set();
+                    host::raise_error();
             }
             add_paths(stack.empty() ? out : stack.back().paths, finished.paths);
             continue;
@@ -232,20 +225,19 @@ void PatternSetReader::expand(py::handle key, py::handle items, py::list& out, p
         }
         PyObject* nested = PyDict_GetItemWithError(sets_.ptr(), upper.ptr());
         if (!nested) {
-            if (PyErr_Occurred()) throw py::error_already_set();
+            host::check_error();
             raise_no_definition(item);
         }
         py::object nested_items = py::reinterpret_borrow<py::object>(nested);
-        const int again = PySet_Contains(open_keys.ptr(), upper.ptr());
-        if (again < 0) throw py::error_already_set();
+        const int again = host::check(PySet_Contains(open_keys.ptr(), upper.ptr()));
         if (again) raise_cycle(chain, upper);
         if (PyObject* known = PyDict_GetItemWithError(done.ptr(), upper.ptr())) {
             add_paths(paths, known);
             continue;
         }
-        if (PyErr_Occurred()) throw py::error_already_set();
+        host::check_error();
         open_set(upper);
-        stack.push_back({upper, steal(PyObject_GetIter(nested_items.ptr())), py::list()});
+        stack.push_back({upper, host::steal(PyObject_GetIter(nested_items.ptr())), py::list()});
     }
 }
 
@@ -262,16 +254,16 @@ py::dict PatternSetReader::resolved() const {
     py::dict done;
     // A snapshot of the entries, so that the walk never depends on the map
     // staying as it is.
-    py::object entries = steal(PyDict_Items(sets_.ptr()));
+    py::object entries = host::steal(PyDict_Items(sets_.ptr()));
     for (py::handle entry : entries) {
         py::handle key = PyTuple_GET_ITEM(entry.ptr(), 0);
         py::handle items = PyTuple_GET_ITEM(entry.ptr(), 1);
         py::list paths;
         if (PyObject* known = PyDict_GetItemWithError(done.ptr(), key.ptr())) {
             // expanded already as a set named by an earlier one
-            if (PyList_SetSlice(paths.ptr(), 0, 0, known) < 0) throw py::error_already_set();
+            host::check(PyList_SetSlice(paths.ptr(), 0, 0, known));
         } else {
-            if (PyErr_Occurred()) throw py::error_already_set();
+            host::check_error();
             expand(key, items, paths, done);
         }
         result[key] = paths;
@@ -290,7 +282,7 @@ py::str pattern_path_of(const py::str& folder, const py::str& file_path) {
     const py::str p = host::replace(file_path, "\\", "/");
     const Py_ssize_t folder_cut = PyUnicode_FindChar(f.ptr(), '/', 0, PyUnicode_GET_LENGTH(f.ptr()), -1);
     const Py_ssize_t file_cut = PyUnicode_FindChar(p.ptr(), '/', 0, PyUnicode_GET_LENGTH(p.ptr()), 1);
-    if (folder_cut == -2 || file_cut == -2) throw py::error_already_set();
+    if (folder_cut == -2 || file_cut == -2) host::raise_error();
     const bool has_head = folder_cut >= 0;  // the folder has pieces before its last
     const bool has_tail = file_cut >= 0;    // the file path has pieces after its first
     py::str head = has_head ? host::substr(f, 0, folder_cut) : py::str("");

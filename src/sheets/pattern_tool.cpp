@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "host/checked.hpp"
+
 extern char** environ;
 
 namespace tallowby::sheets {
@@ -16,7 +18,7 @@ namespace {
 // os.fsencode(path) as bytes; ValueError for an embedded NUL, as open() gives.
 py::bytes fs_encoded(const py::str& path) {
     PyObject* encoded = nullptr;
-    if (!PyUnicode_FSConverter(path.ptr(), &encoded)) throw py::error_already_set();
+    if (!PyUnicode_FSConverter(path.ptr(), &encoded)) host::raise_error();
     return py::reinterpret_steal<py::bytes>(encoded);
 }
 
@@ -33,7 +35,7 @@ int open_output(const py::str& output_path) {
     Py_END_ALLOW_THREADS
     if (fd < 0) {
         PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, output_path.ptr());
-        throw py::error_already_set();
+        host::raise_error();
     }
     // Keep the descriptor clear of 0-2 so that the redirection below never
     // lands on itself.
@@ -44,7 +46,7 @@ int open_output(const py::str& output_path) {
         if (moved < 0) {
             errno = saved;
             PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, output_path.ptr());
-            throw py::error_already_set();
+            host::raise_error();
         }
         fd = moved;
     }
@@ -75,7 +77,7 @@ void wait_for(pid_t pid) {
         if (r == pid || (r < 0 && errno != EINTR)) break;
         if (!interrupted && PyErr_CheckSignals() < 0) interrupted = true;
     }
-    if (interrupted) throw py::error_already_set();
+    if (interrupted) host::raise_error();
 }
 
 }  // namespace
@@ -97,7 +99,7 @@ void run_pattern_tool(const py::str& pattern_path, const py::str& output_path) {
         ::close(fd);
         errno = rc;
         PyErr_SetFromErrno(PyExc_OSError);
-        throw py::error_already_set();
+        host::raise_error();
     }
     pid_t pid = -1;
     rc = ::posix_spawnp(&pid, program, actions.get(), nullptr, argv, environ);

@@ -1,5 +1,6 @@
 #include "sheets/pin_levels.hpp"
 
+#include "host/checked.hpp"
 #include "host/regex.hpp"
 #include "host/text.hpp"
 #include "host/text_file.hpp"
@@ -40,7 +41,7 @@ void PinLevelReader::read(py::handle path) {
         }
         const py::str value = pin_level_value(fields.at(4));
         const py::str pin = host::upper(fields.at(1));
-        if (PyDict_SetItem(target->ptr(), pin.ptr(), value.ptr()) != 0) throw py::error_already_set();
+        host::check(PyDict_SetItem(target->ptr(), pin.ptr(), value.ptr()));
     }
     file.close();
 }

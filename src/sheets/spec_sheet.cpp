@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "host/checked.hpp"
 #include "host/text.hpp"
 #include "host/text_file.hpp"
 #include "sheets/sheet_file.hpp"
@@ -11,7 +12,7 @@ namespace tallowby::sheets {
 namespace {
 
 void set_item(const py::dict& map, const py::object& key, const py::object& value) {
-    if (PyDict_SetItem(map.ptr(), key.ptr(), value.ptr()) != 0) throw py::error_already_set();
+    host::check(PyDict_SetItem(map.ptr(), key.ptr(), value.ptr()));
 }
 
 // The header keys of one sheet: category line forward-filled, selector line
@@ -36,9 +37,9 @@ public:
         for (size_t j = 0; j < cells.size(); ++j) {
             if (j >= keys_.size()) host::raise_index_error();
             keys_[j] = py::reinterpret_steal<py::str>(PyUnicode_Concat(keys_[j].ptr(), blank));
-            if (!keys_[j]) throw py::error_already_set();
+            if (!keys_[j]) host::raise_error();
             keys_[j] = py::reinterpret_steal<py::str>(PyUnicode_Concat(keys_[j].ptr(), cells.at(j).ptr()));
-            if (!keys_[j]) throw py::error_already_set();
+            if (!keys_[j]) host::raise_error();
         }
     }
 
@@ -70,8 +71,7 @@ py::dict spec_row_content(py::handle line_list, py::handle key_list) {
     Py_ssize_t j = 0;
     for (py::handle key : key_list) {
         if (j > 2) {
-            PyObject* cell = PyObject_GetItem(line_list.ptr(), py::int_(j).ptr());
-            if (!cell) throw py::error_already_set();
+            PyObject* cell = host::check(PyObject_GetItem(line_list.ptr(), py::int_(j).ptr()));
             // The value is computed before the key, as the host evaluates an assignment.
             py::object value = host::upper(py::reinterpret_steal<py::object>(cell));
             py::object upper_key = host::upper(key);

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "host/checked.hpp"
 #include "host/text.hpp"
 #include "host/text_file.hpp"
 #include "sheets/sheet_file.hpp"
@@ -22,21 +23,18 @@ constexpr size_t kArgValues = 15;
 constexpr size_t kLastSetField = 19;
 
 py::str join(const char* separator, py::handle items) {
-    PyObject* r = PyUnicode_Join(py::str(separator).ptr(), items.ptr());
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyUnicode_Join(py::str(separator).ptr(), items.ptr()));
     return py::reinterpret_steal<py::str>(r);
 }
 
 py::object item(py::handle container, py::handle key) {
-    PyObject* r = PyObject_GetItem(container.ptr(), key.ptr());
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyObject_GetItem(container.ptr(), key.ptr()));
     return py::reinterpret_steal<py::object>(r);
 }
 
 py::object field_of(py::handle line_list, Py_ssize_t i) {
     if (PyList_CheckExact(line_list.ptr()) || PyTuple_CheckExact(line_list.ptr())) {
-        PyObject* r = PySequence_GetItem(line_list.ptr(), i);
-        if (!r) throw py::error_already_set();
+        PyObject* r = host::check(PySequence_GetItem(line_list.ptr(), i));
         return py::reinterpret_steal<py::object>(r);
     }
     return item(line_list, py::int_(i));
@@ -44,7 +42,7 @@ py::object field_of(py::handle line_list, Py_ssize_t i) {
 
 void append_to(py::handle target, const py::dict& record) {
     if (PyList_CheckExact(target.ptr())) {
-        if (PyList_Append(target.ptr(), record.ptr()) != 0) throw py::error_already_set();
+        host::check(PyList_Append(target.ptr(), record.ptr()));
         return;
     }
     target.attr("append")(record);
@@ -52,8 +50,7 @@ void append_to(py::handle target, const py::dict& record) {
 
 // Number of pieces of str.split(",") of a text.
 Py_ssize_t comma_pieces(const py::str& text) {
-    const Py_ssize_t n = PyUnicode_Count(text.ptr(), py::str(",").ptr(), 0, PY_SSIZE_T_MAX);
-    if (n < 0) throw py::error_already_set();
+    const Py_ssize_t n = host::check(PyUnicode_Count(text.ptr(), py::str(",").ptr(), 0, PY_SSIZE_T_MAX));
     return n + 1;
 }
 
@@ -116,8 +113,7 @@ void TestInstanceReader::read(const py::str& requested, py::handle pattern_sets,
     const bool patx = host::equals(platform, "UltraFLEXplus");
     const size_t width = platform_has(platform, "UltraFLEX") ? kUltraFlexScanFields : kOtherScanFields;
     host::TextFile file(path);
-    const Py_ssize_t set_count = PyObject_Size(pattern_sets.ptr());
-    if (set_count < 0) throw py::error_already_set();
+    const Py_ssize_t set_count = host::check(PyObject_Size(pattern_sets.ptr()));
     const bool by_sets = set_count != 0;
 
     py::str line;
@@ -128,9 +124,9 @@ void TestInstanceReader::read(const py::str& requested, py::handle pattern_sets,
         py::str name = host::upper(fields.at(1));
         PyObject* held = PyDict_GetItemWithError(instances_.ptr(), name.ptr());
         if (!held) {
-            if (PyErr_Occurred()) throw py::error_already_set();
+            host::check_error();
             py::list fresh;
-            if (PyDict_SetItem(instances_.ptr(), name.ptr(), fresh.ptr()) != 0) throw py::error_already_set();
+            host::check(PyDict_SetItem(instances_.ptr(), name.ptr(), fresh.ptr()));
             held = fresh.ptr();
         }
         py::object rows = py::reinterpret_borrow<py::object>(held);
@@ -139,8 +135,7 @@ void TestInstanceReader::read(const py::str& requested, py::handle pattern_sets,
             py::list pieces;
             for (size_t i = kArgNames; i <= kLastSetField; ++i) {
                 py::str key = host::upper(fields.at(i));
-                const int found = PySequence_Contains(pattern_sets.ptr(), key.ptr());
-                if (found < 0) throw py::error_already_set();
+                const int found = host::check(PySequence_Contains(pattern_sets.ptr(), key.ptr()));
                 if (found) pieces.append(join(",", item(pattern_sets, key)));
             }
             py::str pattern_info = join(",", pieces);
@@ -167,8 +162,7 @@ py::dict TestInstanceReader::instance_content(py::handle line_list, py::handle p
     py::object names = field_of(line_list, kArgNames);
     const Py_ssize_t n = py::len(names.attr("split")(","));
     py::object end = py::int_(static_cast<Py_ssize_t>(kArgValues) + n);
-    PyObject* range = PySlice_New(py::int_(kArgValues).ptr(), end.ptr(), nullptr);
-    if (!range) throw py::error_already_set();
+    PyObject* range = host::check(PySlice_New(py::int_(kArgValues).ptr(), end.ptr(), nullptr));
     py::object details = item(line_list, py::reinterpret_steal<py::object>(range));
     return make_record([&](Py_ssize_t i) { return field_of(line_list, i); }, pattern_info, details);
 }

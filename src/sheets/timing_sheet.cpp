@@ -1,5 +1,6 @@
 #include "sheets/timing_sheet.hpp"
 
+#include "host/checked.hpp"
 #include "host/text.hpp"
 #include "host/text_file.hpp"
 #include "sheets/sheet_file.hpp"
@@ -20,13 +21,12 @@ bool ends_sheet(size_t index, const py::str& line) {
 }
 
 py::str concat(py::handle a, py::handle b) {
-    PyObject* r = PyUnicode_Concat(a.ptr(), b.ptr());
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyUnicode_Concat(a.ptr(), b.ptr()));
     return py::reinterpret_steal<py::str>(r);
 }
 
 void set_item(const py::handle& map, const py::handle& key, const py::handle& value) {
-    if (PyObject_SetItem(map.ptr(), key.ptr(), value.ptr()) != 0) throw py::error_already_set();
+    host::check(PyObject_SetItem(map.ptr(), key.ptr(), value.ptr()));
 }
 
 }  // namespace
@@ -47,14 +47,13 @@ void TimingSheetReader::read(const py::str& path, const py::str& platform) {
 
         const py::str tset = host::upper(fields.at(1));
         PyObject* found = PyDict_GetItemWithError(clocks_.ptr(), tset.ptr());
-        if (!found && PyErr_Occurred()) throw py::error_already_set();
+        if (!found) host::check_error();
         // The inner map is whatever the clock map holds under the time set.
         py::object tset_clocks = found ? py::reinterpret_borrow<py::object>(found) : py::dict();
         if (!found) set_item(clocks_, tset, tset_clocks);
 
         const py::str period = host::replace(fields.at(2), "=", "");
-        const int known = PyDict_Contains(periods_.ptr(), tset.ptr());
-        if (known < 0) throw py::error_already_set();
+        const int known = host::check(PyDict_Contains(periods_.ptr(), tset.ptr()));
         if (!known) set_item(periods_, tset, host::upper(period));
 
         if (layout == Layout::UltraFlex) {

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <utility>
 
+#include "host/checked.hpp"
 #include "host/console.hpp"
 #include "host/failure.hpp"
 #include "host/objects.hpp"
@@ -46,8 +47,7 @@ bool ascii_word_at(const StrView& v, Py_ssize_t start, Py_ssize_t end, std::stri
 // The list under `key`, stored as a new list when missing.
 py::object list_under(py::dict& map, py::handle key) {
     py::list fresh;
-    PyObject* list = PyDict_SetDefault(map.ptr(), key.ptr(), fresh.ptr());
-    if (!list) throw py::error_already_set();
+    PyObject* list = host::check(PyDict_SetDefault(map.ptr(), key.ptr(), fresh.ptr()));
     return py::reinterpret_borrow<py::object>(list);
 }
 
@@ -74,15 +74,14 @@ py::list parse_function_parameters(py::handle s, Py_ssize_t from, Py_ssize_t to)
         const Py_ssize_t at = from + start + b;  // the piece's start in s
         ParameterMatch m;
         if (!match_parameter(StrView(s, at, at + (e - b)), m)) return;
-        PyObject* triple = PyTuple_New(3);
-        if (!triple) throw py::error_already_set();
+        PyObject* triple = host::check(PyTuple_New(3));
         py::object owner = py::reinterpret_steal<py::object>(triple);
         steal_into_tuple(triple, 0, host::substr(s, at + m.name_start, at + m.name_end).release().ptr());
         steal_into_tuple(triple, 1, m.type_start < 0 ? py::object(*variant).release().ptr()
                                                      : host::substr(s, at + m.type_start, at + m.type_end).release().ptr());
         steal_into_tuple(triple, 2, m.mode_start < 0 ? py::object(*empty).release().ptr()
                                                      : host::substr(s, at + m.mode_start, at + m.mode_end).release().ptr());
-        if (PyList_Append(parameters.ptr(), triple) < 0) throw py::error_already_set();
+        host::check(PyList_Append(parameters.ptr(), triple));
     };
 
     // Split at commas outside parentheses.
@@ -270,11 +269,11 @@ void ModuleParser::declare(const LinePart& line, const py::str& file_path, const
                                             item.is_array ? Py_True : Py_False, file_path, line_num,
                                             function_name, const_flag, correct, issue});
             if (scope == Scope::Global) {
-                if (PyList_Append(global_variables.ptr(), record.ptr()) < 0) throw py::error_already_set();
+                host::check(PyList_Append(global_variables.ptr(), record.ptr()));
             } else {
                 if (!target.list) target.list = list_under(in_procedure ? local_variables : module_variables,
                                                            target.key);
-                if (PyList_Append(target.list.ptr(), record.ptr()) < 0) throw py::error_already_set();
+                host::check(PyList_Append(target.list.ptr(), record.ptr()));
             }
         }
     } catch (...) {
@@ -295,8 +294,7 @@ void ModuleParser::parse_definition(bool is_enum, const py::str& line, const py:
     py::str scope(is_private ? "private" : "public");
 
     py::str prefix(is_enum ? "enum_" : "type_");
-    const Py_ssize_t compliant = PyUnicode_Tailmatch(name.ptr(), prefix.ptr(), 0, PY_SSIZE_T_MAX, -1);
-    if (compliant < 0) throw py::error_already_set();
+    const Py_ssize_t compliant = host::check(PyUnicode_Tailmatch(name.ptr(), prefix.ptr(), 0, PY_SSIZE_T_MAX, -1));
     py::object suggestion = py::none(), issue = py::none();
     if (compliant == 0) {
         suggestion = concat(prefix, name);

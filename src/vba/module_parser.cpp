@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include "host/args.hpp"
+#include "host/checked.hpp"
 #include "host/console.hpp"
 #include "host/failure.hpp"
 #include "host/gc_pause.hpp"
@@ -136,8 +137,7 @@ py::str logical_line(const py::list& lines, Py_ssize_t first, Py_ssize_t& last) 
     last = k;
     if (PyList_GET_SIZE(pieces.ptr()) == 1) return py::reinterpret_borrow<py::str>(PyList_GET_ITEM(pieces.ptr(), 0));
     static const py::str* blank = new py::str(" ");
-    PyObject* joined = PyUnicode_Join(blank->ptr(), pieces.ptr());
-    if (!joined) throw py::error_already_set();
+    PyObject* joined = host::check(PyUnicode_Join(blank->ptr(), pieces.ptr()));
     return py::reinterpret_steal<py::str>(joined);
 }
 
@@ -147,8 +147,7 @@ const py::str& at_sign() {
 }
 
 bool contains_key(const py::set& set, py::handle key) {
-    const int r = PySet_Contains(set.ptr(), key.ptr());
-    if (r < 0) throw py::error_already_set();
+    const int r = host::check(PySet_Contains(set.ptr(), key.ptr()));
     return r != 0;
 }
 
@@ -182,8 +181,7 @@ ModuleParser::ModuleParser() {
                                                    py::is_method(cls), py::name("__missing__"));
         return cls.release().ptr();
     }();
-    variable_references = py::reinterpret_steal<py::dict>(PyObject_CallNoArgs(reference_map));
-    if (!variable_references) throw py::error_already_set();
+    variable_references = py::reinterpret_steal<py::dict>(host::check(PyObject_CallNoArgs(reference_map)));
 }
 
 void ModuleParser::parse_files(py::handle self, const py::str& directory_path) {
@@ -312,7 +310,7 @@ void ModuleParser::parse_file(const py::str& file_path, const py::list& lines) {
             if (contains_key(keys_seen, procedure.key)) {
                 procedure.key = procedure_key(file_path, concat(concat(name, at_sign()), py::str(py::int_(line_num))));
             }
-            if (PySet_Add(keys_seen.ptr(), procedure.key.ptr()) < 0) throw py::error_already_set();
+            host::check(PySet_Add(keys_seen.ptr(), procedure.key.ptr()));
             current_named = truthy(name);
             in_function = true;
         } else if (!in_function) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "host/checked.hpp"
 #include "host/text.hpp"
 #include "vba/naming_text.hpp"
 
@@ -59,7 +60,7 @@ py::str to_str(TextView t) {
     } else {
         r = PyUnicode_FromKindAndData(PyUnicode_4BYTE_KIND, t.data(), static_cast<Py_ssize_t>(t.size()));
     }
-    if (!r) throw py::error_already_set();
+    host::check(r);
     return py::reinterpret_steal<py::str>(r);
 }
 

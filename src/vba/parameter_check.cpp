@@ -3,6 +3,7 @@
 #include <pybind11/eval.h>
 
 #include "host/args.hpp"
+#include "host/checked.hpp"
 #include "host/objects.hpp"
 #include "host/text.hpp"
 #include "vba/naming_rules.hpp"
@@ -37,8 +38,7 @@ void unpack_parameter(py::handle entry, py::object& name, py::object& type, py::
 }
 
 py::object concat(py::handle a, py::handle b) {
-    PyObject* r = PyUnicode_Concat(a.ptr(), b.ptr());
-    if (!r) throw py::error_already_set();
+    PyObject* r = host::check(PyUnicode_Concat(a.ptr(), b.ptr()));
     return py::reinterpret_steal<py::object>(r);
 }
 
@@ -68,8 +68,7 @@ void check_function_parameters(ModuleParser& parser) {
             if (differs_only_in_case(param_name, verdict.name)) continue;
 
             py::object text = concat(concat(concat(*open, param_name), *colon), verdict.issue);
-            const int same = PyObject_RichCompareBool(verdict.name.ptr(), param_name.ptr(), Py_EQ);
-            if (same < 0) throw py::error_already_set();
+            const int same = host::check(PyObject_RichCompareBool(verdict.name.ptr(), param_name.ptr(), Py_EQ));
             if (!same) {
                 if (is_vba_identifier(verdict.name)) {
                     text = concat(concat(concat(text, *hint_open), verdict.name), *hint_close);
@@ -80,7 +79,7 @@ void check_function_parameters(ModuleParser& parser) {
 
             py::object issues = attr_of(info, RecordKind::Function, FuncField::issues, "issues");
             if (PyList_CheckExact(issues.ptr())) {
-                if (PyList_Append(issues.ptr(), text.ptr()) < 0) throw py::error_already_set();
+                host::check(PyList_Append(issues.ptr(), text.ptr()));
             } else {
                 issues.attr("append")(text);
             }

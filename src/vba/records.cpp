@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/args.hpp"
+#include "host/checked.hpp"
 #include "vba/model.hpp"
 
 namespace tallowby::vba {
@@ -106,8 +107,7 @@ PyObject* read_slot(PyObject* self, const FieldDef& f) {
 void post_init_type(PyObject* self) {
     PyObject** slot = record_slots(self) + TypeField::referenced_files;
     if (*slot == Py_None) {
-        PyObject* s = PySet_New(nullptr);
-        if (!s) throw py::error_already_set();
+        PyObject* s = host::check(PySet_New(nullptr));
         Py_DECREF(*slot);
         *slot = s;
     }
@@ -186,10 +186,8 @@ PyObject* record_repr(PyObject* self) {
         py::object qualname = py::handle(reinterpret_cast<PyObject*>(Py_TYPE(self))).attr("__qualname__");
         py::list parts;
         for (const auto& f : k->fields) {
-            PyObject* v = read_slot(self, f);
-            if (!v) throw py::error_already_set();
-            PyObject* r = PyObject_Repr(v);
-            if (!r) throw py::error_already_set();
+            PyObject* v = host::check(read_slot(self, f));
+            PyObject* r = host::check(PyObject_Repr(v));
             py::str piece = py::str(f.name) + py::str("=") + py::reinterpret_steal<py::str>(r);
             parts.append(piece);
         }
@@ -286,8 +284,7 @@ PyTypeObject* make_type(py::module_& m, KindDef& k, bool with_post_init) {
     spec.itemsize = 0;
     spec.flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_BASETYPE;
     spec.slots = slots;
-    PyObject* type = PyType_FromSpec(&spec);
-    if (!type) throw py::error_already_set();
+    PyObject* type = host::check(PyType_FromSpec(&spec));
     py::object holder = py::reinterpret_steal<py::object>(type);
     // The plain class name in messages ("unhashable type: 'VariableInfo'"), as
     // for a class defined in the host.
@@ -335,8 +332,7 @@ void untrack_atomic_lists(py::handle map) {
 
 py::object new_record(RecordKind kind, std::initializer_list<py::handle> values) {
     PyTypeObject* tp = record_types[static_cast<size_t>(kind)];
-    PyObject* obj = PyType_GenericAlloc(tp, 0);
-    if (!obj) throw py::error_already_set();
+    PyObject* obj = host::check(PyType_GenericAlloc(tp, 0));
     PyObject** slots = record_slots(obj);
     int i = 0;
     bool holds_containers = false;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/args.hpp"
+#include "host/checked.hpp"
 #include "host/console.hpp"
 #include "host/gc_pause.hpp"
 #include "host/objects.hpp"
@@ -30,7 +31,7 @@ using host::StrView;
 
 void append_to(py::handle list, py::handle item) {
     if (PyList_CheckExact(list.ptr())) {
-        if (PyList_Append(list.ptr(), item.ptr()) < 0) throw py::error_already_set();
+        host::check(PyList_Append(list.ptr(), item.ptr()));
     } else {
         list.attr("append")(item);
     }
@@ -129,16 +130,15 @@ private:
         for (auto item : parser_.functions) {
             py::handle info = item.second;
             py::object name = attr_of(info, RecordKind::Function, FuncField::name, "name");
-            if (PySet_Add(names.ptr(), name.ptr()) < 0) throw py::error_already_set();
+            host::check(PySet_Add(names.ptr(), name.ptr()));
             py::object original = attr_of(info, RecordKind::Function, FuncField::original_name, "original_name");
-            if (PySet_Add(names.ptr(), original.ptr()) < 0) throw py::error_already_set();
+            host::check(PySet_Add(names.ptr(), original.ptr()));
         }
         function_names_ = names;
 
         if (from_records_) {
             words_.for_each([&](Entry& entry) {
-                const int is_procedure = PySet_Contains(function_names_.ptr(), entry.var_name.ptr());
-                if (is_procedure < 0) throw py::error_already_set();
+                const int is_procedure = host::check(PySet_Contains(function_names_.ptr(), entry.var_name.ptr()));
                 entry.procedure = is_procedure != 0;
             });
             built_ = true;
@@ -158,8 +158,7 @@ private:
             std::string_view text(static_cast<const char*>(PyUnicode_DATA(key)),
                                   static_cast<size_t>(PyUnicode_GET_LENGTH(key)));
             if (!ascii_identifier(text) || vba_keywords().count(text)) continue;
-            const int is_procedure = PySet_Contains(function_names_.ptr(), key);
-            if (is_procedure < 0) throw py::error_already_set();
+            const int is_procedure = host::check(PySet_Contains(function_names_.ptr(), key));
             if (is_procedure) continue;
             words_.add(text, Entry{py::reinterpret_borrow<py::object>(key), py::object()});
         }
@@ -169,10 +168,8 @@ private:
     Entry* decide_by_host(std::string_view word) {
         if (not_words_.count(word) || vba_keywords().count(word)) return nullptr;
         py::str w(word.data(), word.size());
-        const int is_procedure = PySet_Contains(function_names_.ptr(), w.ptr());
-        if (is_procedure < 0) throw py::error_already_set();
-        const int is_variable = is_procedure ? 0 : PyDict_Contains(all_variables_.ptr(), w.ptr());
-        if (is_variable < 0) throw py::error_already_set();
+        const int is_procedure = host::check(PySet_Contains(function_names_.ptr(), w.ptr()));
+        const int is_variable = host::check(is_procedure ? 0 : PyDict_Contains(all_variables_.ptr(), w.ptr()));
         if (!is_variable) {
             not_words_.emplace(word);
             return nullptr;
@@ -316,7 +313,7 @@ public:
             if (atomic_function_name && !PyObject_IS_GC(number.ptr())) {
                 PyObject* record = new_reference(entry->var_name.ptr(), file_path.ptr(), number.ptr(),
                                                  function_name.ptr(), context.ptr());
-                if (!record) throw py::error_already_set();
+                host::check(record);
                 if (hold_back_ && PyList_CheckExact(entry->list.ptr())) {
                     if (entry->slot < 0) {
                         entry->slot = static_cast<int>(held_lists_.size());
@@ -328,7 +325,7 @@ public:
                 if (PyList_CheckExact(entry->list.ptr())) {
                     const int failed = PyList_Append(entry->list.ptr(), record);
                     Py_DECREF(record);
-                    if (failed < 0) throw py::error_already_set();
+                    host::check(failed);
                 } else {
                     append_to(entry->list, py::reinterpret_steal<py::object>(record));
                 }
@@ -359,7 +356,7 @@ public:
             PyObject* part = PyList_New(counts[i]);
             if (!part) {
                 drop_held();
-                throw py::error_already_set();
+                host::raise_error();
             }
             parts[i] = py::reinterpret_steal<py::object>(part);
             counts[i] = 0;
@@ -376,7 +373,7 @@ public:
                 continue;
             }
             const Py_ssize_t end = PyList_GET_SIZE(target.list);
-            if (PyList_SetSlice(target.list, end, end, parts[i].ptr()) < 0) throw py::error_already_set();
+            host::check(PyList_SetSlice(target.list, end, end, parts[i].ptr()));
         }
         held_lists_.clear();
     }
@@ -413,7 +410,7 @@ private:
         PyObject* refs = parser_.variable_references.ptr();
         PyObject* existing = PyDict_GetItemWithError(refs, name.ptr());
         if (existing) return py::reinterpret_borrow<py::object>(existing);
-        if (PyErr_Occurred()) throw py::error_already_set();
+        host::check_error();
         py::list fresh;
         host::set_item(parser_.variable_references, name, fresh);
         made = true;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "host/checked.hpp"
 #include "host/objects.hpp"
 #include "host/text.hpp"
 #include "vba/identifiers.hpp"
@@ -27,8 +28,7 @@ constexpr Fields kVariableFields{VarField::name, VarField::correct_name, VarFiel
 constexpr Fields kTypeFields{TypeField::name, TypeField::correct_name, TypeField::issue_description};
 
 bool has(const py::set& set, py::handle key) {
-    const int r = PySet_Contains(set.ptr(), key.ptr());
-    if (r < 0) throw py::error_already_set();
+    const int r = host::check(PySet_Contains(set.ptr(), key.ptr()));
     return r != 0;
 }
 
@@ -87,7 +87,7 @@ public:
                 if (earlier != Py_None) set_field(r, f_.correct_name, py::handle(earlier));
                 continue;
             } else if (PyErr_Occurred()) {
-                throw py::error_already_set();
+                host::raise_error();
             }
             py::str suggestion = py::reinterpret_borrow<py::str>(correct);
             if (has(taken, name_key(suggestion))) {

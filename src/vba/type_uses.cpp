@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "host/checked.hpp"
 #include "host/objects.hpp"
 #include "host/regex.hpp"
 #include "vba/records.hpp"
@@ -29,7 +30,7 @@ bool whole_word_found(const StrView& line, PyObject* name) {
     };
     for (Py_ssize_t from = 0; from + m <= n;) {
         const Py_ssize_t at = PyUnicode_Find(line.object(), name, from, n, 1);
-        if (at == -2) throw py::error_already_set();
+        if (at == -2) host::raise_error();
         if (at < 0) return false;
         if (boundary(at) && boundary(at + m)) return true;
         from = at + 1;
@@ -69,20 +70,18 @@ void count_use(py::handle info, py::handle file_path) {
     static PyObject* one = PyLong_FromLong(1);
     if (is_record(info, RecordKind::Type) && field(info, TypeField::reference_count) &&
         field(info, TypeField::referenced_files)) {
-        PyObject* sum = PyNumber_InPlaceAdd(field(info, TypeField::reference_count), one);
-        if (!sum) throw py::error_already_set();
+        PyObject* sum = host::check(PyNumber_InPlaceAdd(field(info, TypeField::reference_count), one));
         set_field(info, TypeField::reference_count, py::reinterpret_steal<py::object>(sum));
         PyObject* files = field(info, TypeField::referenced_files);
         if (PySet_CheckExact(files)) {
-            if (PySet_Add(files, file_path.ptr()) < 0) throw py::error_already_set();
+            host::check(PySet_Add(files, file_path.ptr()));
         } else {
             py::handle(files).attr("add")(file_path);
         }
         return;
     }
     py::object count = info.attr("reference_count");
-    PyObject* sum = PyNumber_InPlaceAdd(count.ptr(), one);
-    if (!sum) throw py::error_already_set();
+    PyObject* sum = host::check(PyNumber_InPlaceAdd(count.ptr(), one));
     info.attr("reference_count") = py::reinterpret_steal<py::object>(sum);
     info.attr("referenced_files").attr("add")(file_path);
 }

@@ -19,6 +19,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "host/checked.hpp"
 #include "host/text.hpp"
 
 namespace tallowby::vba {
@@ -198,8 +199,7 @@ inline bool word_run_text(PyObject* s, std::string& out) {
     for (Py_ssize_t i = 0; i < v.size(); ++i)
         if (!host::is_word(v[i])) return false;
     Py_ssize_t size = 0;
-    const char* utf8 = PyUnicode_AsUTF8AndSize(s, &size);
-    if (!utf8) throw py::error_already_set();
+    const char* utf8 = host::check(PyUnicode_AsUTF8AndSize(s, &size));
     out.assign(utf8, static_cast<size_t>(size));
     return true;
 }

@@ -2,6 +2,7 @@
 #include "modules/quillon/passes.hpp"
 
 #include "host/bind.hpp"
+#include "host/checked.hpp"
 #include "vba/parameter_check.hpp"
 #include "vba/references.hpp"
 
@@ -26,7 +27,7 @@ void register_passes(py::class_<ModuleParser>& cls) {
         [](ModuleParser& self, py::str name) -> py::object {
             PyObject* found = PyDict_GetItemWithError(self.variable_references.ptr(), name.ptr());
             if (found) return py::reinterpret_borrow<py::object>(found);
-            if (PyErr_Occurred()) throw py::error_already_set();
+            host::check_error();
             return py::list();
         },
         "获取指定变量的所有引用");
