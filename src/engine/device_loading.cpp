@@ -3,6 +3,7 @@
 // its job list.
 #include "engine/engine.hpp"
 #include "engine/lead_operations.hpp"
+#include "engine/sheet_gateway.hpp"
 #include "host/checked.hpp"
 #include "host/regex.hpp"
 
@@ -110,13 +111,13 @@ void read_device(py::handle self, const py::str& device_path, const py::str& pow
             break;
         }
     }
-    py::object reader = engine_global("Hestor")();
+    JobListSheet job_list;
     try {
-        reader.attr("read_job_list")(job_list_path);
+        job_list.read(job_list_path);
     } catch (py::error_already_set& e) {
         if (!e.matches(PyExc_FileNotFoundError)) throw;
     }
-    self.attr("job_list_dict") = reader.attr("get_test_job_list_info")();
+    self.attr("job_list_dict") = job_list.jobs();
 }
 
 }  // namespace tallowby::engine

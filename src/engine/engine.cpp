@@ -1,5 +1,7 @@
 #include "engine/engine.hpp"
 
+#include "engine/sheet_gateway.hpp"
+
 #include "host/checked.hpp"
 #include "host/own_operation.hpp"
 #include "host/text.hpp"
@@ -12,17 +14,15 @@ PyObject* engine_module = nullptr;  // kept for the process
 
 void load_dependencies(py::module_& m) {
     engine_module = m.inc_ref().ptr();
+    import_sheet_parsers(m);
     const struct {
         const char* module;
         const char* name;
-    } classes[] = {{"tallowby.garvel", "Garvel"},           {"tallowby.dunmarrow", "Dunmarrow"},
-                   {"tallowby.sunmere", "Sunmere"},         {"tallowby.corvain", "ParseGlobalSpec"},
-                   {"tallowby.ambrel", "ParsePinLevel"},    {"tallowby.valcour", "ParseTIM"},
-                   {"tallowby.hestor", "Hestor"},           {"tallowby.pendrel", "Pendrel"},
-                   {"tallowby.ostrand", "Ostrand"},         {"tallowby.common", "unzip"},
-                   {"tallowby.common", "format_str"},       {"tallowby.common", "export_sheets_to_txt"},
-                   {"tallowby.quillon.quillon", "VBAParser"}};
-    for (const auto& c : classes) m.attr(c.name) = py::module_::import(c.module).attr(c.name);
+    } others[] = {{"tallowby.common", "unzip"},
+                  {"tallowby.common", "format_str"},
+                  {"tallowby.common", "export_sheets_to_txt"},
+                  {"tallowby.quillon.quillon", "VBAParser"}};
+    for (const auto& c : others) m.attr(c.name) = py::module_::import(c.module).attr(c.name);
     m.attr("pd") = py::module_::import("pandas");
     m.attr("xlrd") = py::module_::import("xlrd");
     m.attr("xlsxwriter") = py::module_::import("xlsxwriter");

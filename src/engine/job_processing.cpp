@@ -10,6 +10,7 @@
 #include "engine/pattern_columns.hpp"
 #include "engine/power_pins.hpp"
 #include "engine/run_cache.hpp"
+#include "engine/sheet_gateway.hpp"
 #include "host/checked.hpp"
 #include "host/console.hpp"
 #include "host/number_args.hpp"
@@ -119,9 +120,9 @@ void run_each_flow(py::handle self, const py::str& job_name) {
     }
 
     py::object platform = self.attr("platform");
-    py::object flow_reader = engine_global("Garvel")();
-    flow_reader.attr("read_flow_table")(blanks_encoded(flow_path), platform);
-    py::object rows = flow_reader.attr("get_test_suite_info")();
+    FlowTableSheet flow_table;
+    flow_table.read(blanks_encoded(flow_path), platform);
+    py::object rows = flow_table.test_suites();
 
     py::object dc_path = spec_path(directory, job[py::str("DC Spec")]);
     py::object ac_path = spec_path(directory, job[py::str("AC Spec")]);
@@ -137,16 +138,16 @@ void run_each_flow(py::handle self, const py::str& job_name) {
     for (py::handle path : pattern_set_paths) pattern_set_key.file(path);
     const py::object pattern_set_answer = read_once(pattern_set_key, [&] {
         JobSheets read;
-        py::object pattern_sets = engine_global("Pendrel")();
+        PatternSetSheet pattern_sets;
         for (py::handle path : pattern_set_paths) {
             guarded([&] {
-                    pattern_sets.attr("read_pattern_set")(path, pattern_path, platform);
+                    pattern_sets.read(path, pattern_path, platform);
                     read.last_read = py::reinterpret_borrow<py::object>(path);
                 },
                 [&](py::error_already_set& e) { read.failures.append(py::make_tuple(path, py::str(e.value()))); });
         }
-        read.first = pattern_sets.attr("get_pattern_set_info")();
-        read.second = pattern_sets.attr("get_pattern_cycle_info")();
+        read.first = pattern_sets.sets();
+        read.second = pattern_sets.cycles();
         return read.answer();
     });
     const JobSheets pattern_set_read(pattern_set_answer);
@@ -169,12 +170,12 @@ void run_each_flow(py::handle self, const py::str& job_name) {
     const py::object pattern_set_dict = self.attr("pattern_set_dict");
     const JobSheets instance_read(read_once(instance_key, [&] {
         JobSheets read;
-        py::object instances = engine_global("Ostrand")();
+        TestInstanceSheet instances;
         for (py::handle path : instance_paths) {
-            guarded([&] { instances.attr("read_test_instance")(path, pattern_set_dict, platform); },
+            guarded([&] { instances.read(path, pattern_set_dict, platform); },
                     [&](py::error_already_set& e) { read.failures.append(py::make_tuple(path, py::str(e.value()))); });
         }
-        read.first = instances.attr("get_instance_info")();
+        read.first = instances.instances();
         return read.answer();
     }));
     for (py::handle failure : instance_read.failures) {
@@ -186,20 +187,20 @@ void run_each_flow(py::handle self, const py::str& job_name) {
     progress(self, py::int_(4));
 
     if (!equal(dc_path, cache.attr("dc_spec_name"))) {
-        py::object dc = engine_global("Dunmarrow")();
-        dc.attr("read_dc_spec")(dc_path, platform);
-        self.attr("dc_spec_dict") = dc.attr("get_dc_info")();
-        self.attr("spec_version") = dc.attr("get_spec_version")();
+        SpecSheet dc(SpecSheet::Kind::DC);
+        dc.read(dc_path, platform);
+        self.attr("dc_spec_dict") = dc.specs();
+        self.attr("spec_version") = dc.version();
         cache.attr("dc_spec_name") = dc_path;
     }
     progress(self, py::int_(5));
 
     if (!equal(glob_path, cache.attr("glob_spec_name"))) {
-        py::object glob = engine_global("ParseGlobalSpec")();
+        SpecSheet glob(SpecSheet::Kind::Global);
         guarded(
             [&] {
-                glob.attr("read_spec")(glob_path, platform);
-                self.attr("glob_spec_dict") = glob.attr("get_info")();
+                glob.read(glob_path, platform);
+                self.attr("glob_spec_dict") = glob.specs();
                 cache.attr("glob_spec_name") = glob_path;
             },
             [&](py::error_already_set&) { put_log(self, std::string("Warning: cannot read Global Specs, please check it!")); });
@@ -207,10 +208,10 @@ void run_each_flow(py::handle self, const py::str& job_name) {
     progress(self, py::int_(6));
 
     if (!equal(ac_path, cache.attr("ac_spec_name"))) {
-        py::object ac = engine_global("Sunmere")();
-        ac.attr("read_ac_spec")(ac_path, platform);
-        self.attr("ac_spec_dict") = ac.attr("get_ac_info")();
-        self.attr("spec_version") = ac.attr("get_spec_version")();
+        SpecSheet ac(SpecSheet::Kind::AC);
+        ac.read(ac_path, platform);
+        self.attr("ac_spec_dict") = ac.specs();
+        self.attr("spec_version") = ac.version();
         cache.attr("ac_spec_name") = ac_path;
     }
     progress(self, py::int_(7));

@@ -3,6 +3,7 @@
 #include "engine/engine.hpp"
 #include "engine/job_sheet.hpp"
 #include "engine/run_cache.hpp"
+#include "engine/sheet_gateway.hpp"
 #include "engine/spec_expression.hpp"
 #include "host/args.hpp"
 #include "host/checked.hpp"
@@ -122,9 +123,9 @@ void write_pattern_columns(py::handle engine, py::handle dps_count, py::handle w
             const py::str sheet_path = path_join(flow_table_directory, concat(timing_names[0], py::str(".txt")));
             const py::object platform = engine.attr("platform");
             const py::tuple read = read_once(CacheKey("timing").file(sheet_path).text(platform), [&] {
-                const py::object parser = engine_global("ParseTIM")();
-                parser.attr("read_timing")(sheet_path, platform);
-                return py::object(py::make_tuple(parser.attr("get_timing_info")(), parser.attr("get_clk_info")()));
+                TimingSheet sheet;
+                sheet.read(sheet_path, platform);
+                return py::object(py::make_tuple(sheet.periods(), sheet.clocks()));
             });
             engine.attr("tsb_dict")[timing] = read[0];
             engine.attr("clock_dic")[timing] = read[1];
@@ -191,9 +192,9 @@ py::tuple pattern_periods_and_clocks(py::handle engine, const py::str& pattern, 
         earlier = cache[pattern];
         names = py::list(earlier);
     } else {
-        const py::object tool = engine_global("Pendrel")();
-        tool.attr("read_tset_from_pattern")(pattern_path, pattern);
-        names = py::list(tool.attr("get_pattern_tset")());
+        PatternSetSheet tool;
+        tool.read_time_sets(pattern_path, pattern);
+        names = py::list(tool.time_sets());
     }
 
     py::list periods, clocks;

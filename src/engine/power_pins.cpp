@@ -5,6 +5,7 @@
 #include "engine/engine.hpp"
 #include "engine/job_sheet.hpp"
 #include "engine/run_cache.hpp"
+#include "engine/sheet_gateway.hpp"
 #include "engine/spec_expression.hpp"
 #include "host/checked.hpp"
 
@@ -121,9 +122,9 @@ py::int_ process_power_pins(py::handle engine, py::handle flow_table_directory, 
 
             const py::str sheet_path = path_join(flow_table_directory, concat(sheet_name, py::str(".txt")));
             const py::tuple read = read_once(CacheKey("pin levels").file(sheet_path), [&] {
-                const py::object parser = engine_global("ParsePinLevel")();
-                parser.attr("read_pin_level")(sheet_path);
-                return py::object(py::make_tuple(parser.attr("get_pin_level_info")(), parser.attr("get_pin_clamp_info")()));
+                PinLevelSheet sheet;
+                sheet.read(sheet_path);
+                return py::object(py::make_tuple(sheet.levels(), sheet.clamps()));
             });
             const py::dict levels = as_dict(read[0], "the pin levels");
             const py::object clamps = read[1];
