@@ -4,6 +4,7 @@
 #include "engine/engine.hpp"
 #include "engine/lead_operations.hpp"
 #include "engine/sheet_gateway.hpp"
+#include "engine/state.hpp"
 #include "host/checked.hpp"
 #include "host/regex.hpp"
 
@@ -37,73 +38,73 @@ bool ends_with(const py::str& lowered, const char* ending) {
 }  // namespace
 
 void set_initial_state(py::handle self, py::handle device_directory) {
-    self.attr("power_order_path") = py::str("");
-    self.attr("pattern_path") = py::str("");
-    self.attr("job_list_dict") = py::str("");
-    if (device_directory) self.attr("device_directory") = device_directory;
-    self.attr("work_sheet") = py::none();
-    self.attr("text") = py::none();
-    self.attr("last_flow_info") = engine_global("LastFlowInfo")();
-    self.attr("glob_spec_dict") = py::dict();
-    self.attr("MAX_DSP_CNT") = py::int_(0);
-    self.attr("pattern_set_dict") = py::dict();
-    self.attr("dc_spec_dict") = py::dict();
-    self.attr("platform") = py::str("UltraFLEX");
-    self.attr("tsb_dict") = py::dict();
-    self.attr("clock_dic") = py::dict();
-    self.attr("print_inst_info_col_cnt") = py::int_(6);
-    self.attr("write_row_index") = py::int_(0);
-    self.attr("cycle_mode") = py::str("");
-    self.attr("tset_dict") = py::dict();
-    self.attr("pat2inst_dict") = py::dict();
-    self.attr("progressbarOne") = py::none();
-    self.attr("power_list") = py::list();
-    self.attr("sort_bin_dscrp") = py::list();
-    self.attr("power_pin_clamp_dict") = py::dict();
-    self.attr("enable_quillon") = py::bool_(false);
+    state(self).power_order_path() = py::str("");
+    state(self).pattern_path() = py::str("");
+    state(self).job_list_dict() = py::str("");
+    if (device_directory) state(self).device_directory() = device_directory;
+    state(self).work_sheet() = py::none();
+    state(self).text() = py::none();
+    state(self).last_flow_info() = engine_global("LastFlowInfo")();
+    state(self).glob_spec_dict() = py::dict();
+    state(self).MAX_DSP_CNT() = py::int_(0);
+    state(self).pattern_set_dict() = py::dict();
+    state(self).dc_spec_dict() = py::dict();
+    state(self).platform() = py::str("UltraFLEX");
+    state(self).tsb_dict() = py::dict();
+    state(self).clock_dic() = py::dict();
+    state(self).print_inst_info_col_cnt() = py::int_(6);
+    state(self).write_row_index() = py::int_(0);
+    state(self).cycle_mode() = py::str("");
+    state(self).tset_dict() = py::dict();
+    state(self).pat2inst_dict() = py::dict();
+    state(self).progressbarOne() = py::none();
+    state(self).power_list() = py::list();
+    state(self).sort_bin_dscrp() = py::list();
+    state(self).power_pin_clamp_dict() = py::dict();
+    state(self).enable_quillon() = py::bool_(false);
 }
 
 void read_device(py::handle self, const py::str& device_path, const py::str& power_order_path,
                  const py::str& pattern_path, py::handle platform, py::handle text, py::handle cycle_mode,
                  py::handle context_env, py::handle enable_vbt_check, py::handle progressbar) {
     self.attr("reset")();
-    self.attr("text") = text;
-    self.attr("platform") = platform;
-    self.attr("cycle_mode") = cycle_mode;
-    self.attr("progressbarOne") = progressbar;
+    state(self).text() = text;
+    state(self).platform() = platform;
+    state(self).cycle_mode() = cycle_mode;
+    state(self).progressbarOne() = progressbar;
     if (!empty_text(context_env)) put_log(self, py::str("Import Context Environment: ") + context_env);
-    self.attr("context_env") = context_env;
+    state(self).context_env() = context_env;
     if (!empty_text(power_order_path)) put_log(self, py::str("Import Power Order File: ") + power_order_path);
-    self.attr("power_order_path") = power_order_path;
+    state(self).power_order_path() = power_order_path;
     if (!empty_text(pattern_path)) put_log(self, py::str("Import Pattern Path: ") + pattern_path);
-    self.attr("pattern_path") = pattern_path;
+    state(self).pattern_path() = pattern_path;
 
     py::object path = os_path();
     if (path.attr("isdir")(device_path).cast<bool>()) {
-        self.attr("device_directory") = device_path;
+        state(self).device_directory() = device_path;
     } else {
         py::str lowered = device_path.attr("lower")();
         if (ends_with(lowered, ".igxl") || ends_with(lowered, ".zip")) {
-            engine_global("unzip")(device_path, self.attr("device_directory"));
+            engine_global("unzip")(device_path, state(self).device_directory());
         } else if (ends_with(lowered, ".xlsm")) {
-            engine_global("export_sheets_to_txt")(device_path, self.attr("device_directory"));
+            engine_global("export_sheets_to_txt")(device_path, state(self).device_directory());
         } else {
             put_log(self, std::string("Error: file extension is not supported."));
         }
         py::object candidate =
-            path.attr("join")(self.attr("device_directory"), unpacked_folder_name(path.attr("basename")(device_path)));
-        if (path.attr("isdir")(candidate).cast<bool>()) self.attr("device_directory") = candidate;
+            path.attr("join")(state(self).device_directory(), unpacked_folder_name(path.attr("basename")(device_path)));
+        if (path.attr("isdir")(candidate).cast<bool>()) state(self).device_directory() = candidate;
     }
 
     if (equal(enable_vbt_check, py::int_(1))) {
-        self.attr("enable_quillon") = py::bool_(true);
+        state(self).enable_quillon() = py::bool_(true);
         put_log(self, std::string("Quillon Enabled!"));
     } else {
-        self.attr("enable_quillon") = py::bool_(false);
+        state(self).enable_quillon() = py::bool_(false);
     }
 
     static const host::HostPattern job_list_name("job.*list", host::kIgnoreCase);
-    py::object directory = self.attr("device_directory");
+    py::object directory = state(self).device_directory();
     py::object job_list_path = py::str("");
     for (py::handle name : py::module_::import("os").attr("listdir")(directory)) {
         if (!job_list_name.search(name).is_none()) {
@@ -117,7 +118,7 @@ void read_device(py::handle self, const py::str& device_path, const py::str& pow
     } catch (py::error_already_set& e) {
         if (!e.matches(PyExc_FileNotFoundError)) throw;
     }
-    self.attr("job_list_dict") = job_list.jobs();
+    state(self).job_list_dict() = job_list.jobs();
 }
 
 }  // namespace tallowby::engine

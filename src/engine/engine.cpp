@@ -1,6 +1,7 @@
 #include "engine/engine.hpp"
 
 #include "engine/sheet_gateway.hpp"
+#include "engine/state.hpp"
 
 #include "host/checked.hpp"
 #include "host/own_operation.hpp"
@@ -47,19 +48,18 @@ const host::OwnOperation log_step("_Marlet__put_data_log", marlet_class);
 const host::OwnOperation progress_step("update_progressbar", marlet_class);
 }  // namespace
 
-void send_to_sink(py::handle self, const char* sink_name, py::handle value) {
-    py::object sink = self.attr(sink_name);
+void send_to_sink(py::handle sink, py::handle value) {
     if (!sink.is_none()) sink(value);
 }
 
 void put_log(py::handle self, py::handle line) {
-    log_step(self, [&] { send_to_sink(self, "text", line); }, line);
+    log_step(self, [&] { send_to_sink(state(self).text(), line); }, line);
 }
 
 void put_log(py::handle self, const std::string& utf8) { put_log(self, host::from_utf8(utf8)); }
 
 void progress(py::handle self, py::handle value) {
-    progress_step(self, [&] { send_to_sink(self, "progressbarOne", value); }, value);
+    progress_step(self, [&] { send_to_sink(state(self).progressbarOne(), value); }, value);
 }
 
 }  // namespace tallowby::engine

@@ -2,10 +2,10 @@
 //
 // The engine object keeps all of its state as ordinary attributes in its
 // instance dictionary (the front end and the sheet writers read them by
-// name), so the operations below take the engine as a host object and read
-// and write attributes. Private operations carry the host's mangled names
-// ("_Marlet__run_each_flow") and are called through the object, as the
-// engine's own methods call one another.
+// name); the operations below take the engine as a host object and reach
+// that state through its named fields (state.hpp). Private operations carry
+// the host's mangled names ("_Marlet__run_each_flow"); where a subclass may
+// replace one, the engine's own calls go through host::OwnOperation.
 #pragma once
 
 #include <pybind11/pybind11.h>
@@ -37,8 +37,8 @@ void put_log(py::handle self, py::handle line);
 void put_log(py::handle self, const std::string& utf8);
 void progress(py::handle self, py::handle value);
 // What __put_data_log and update_progressbar do: the value to the sink
-// attribute (`text`, `progressbarOne`) unless that is None.
-void send_to_sink(py::handle self, const char* sink_name, py::handle value);
+// (the engine's `text` or `progressbarOne`) unless that is None.
+void send_to_sink(py::handle sink, py::handle value);
 
 // a == b and a + b as the host evaluates them (add: any operands).
 using host::equal;

@@ -11,6 +11,7 @@
 #include "engine/power_pins.hpp"
 #include "engine/run_cache.hpp"
 #include "engine/sheet_gateway.hpp"
+#include "engine/state.hpp"
 #include "host/checked.hpp"
 #include "host/console.hpp"
 #include "host/number_args.hpp"
@@ -101,9 +102,9 @@ struct JobSheets {
 }  // namespace
 
 void run_each_flow(py::handle self, const py::str& job_name) {
-    py::object job = self.attr("job_list_dict")[job_name];
+    py::object job = state(self).job_list_dict()[job_name];
     py::object flow_name_cell = job[py::str("Flow Table")];
-    py::object flow_path = add(add(add(self.attr("device_directory"), py::str("/")), flow_name_cell),
+    py::object flow_path = add(add(add(state(self).device_directory(), py::str("/")), flow_name_cell),
                                   py::str(".txt"));
     progress(self, py::int_(1));
 
@@ -119,7 +120,7 @@ void run_each_flow(py::handle self, const py::str& job_name) {
         return;
     }
 
-    py::object platform = self.attr("platform");
+    py::object platform = state(self).platform();
     FlowTableSheet flow_table;
     flow_table.read(blanks_encoded(flow_path), platform);
     py::object rows = flow_table.test_suites();
@@ -131,8 +132,8 @@ void run_each_flow(py::handle self, const py::str& job_name) {
     py::list instance_paths = sheet_paths(directory, job[py::str("TestInstanceList")]);
     progress(self, py::int_(2));
 
-    py::object cache = self.attr("last_flow_info");
-    const py::object pattern_path = self.attr("pattern_path");
+    py::object cache = state(self).last_flow_info();
+    const py::object pattern_path = state(self).pattern_path();
     CacheKey pattern_set_key("pattern sets");
     pattern_set_key.text(pattern_path).text(platform);
     for (py::handle path : pattern_set_paths) pattern_set_key.file(path);
@@ -154,8 +155,8 @@ void run_each_flow(py::handle self, const py::str& job_name) {
     for (py::size_t i = 0; i < pattern_set_read.failures.size(); ++i)
         put_log(self, std::string("Warning: cannot read PatternSet, please check it!"));
     if (!pattern_set_read.last_read.is_none()) cache.attr("pattern_set_name") = pattern_set_read.last_read;
-    self.attr("pattern_set_dict") = pattern_set_read.first;
-    self.attr("pattern_cycle_dict") = pattern_set_read.second;
+    state(self).pattern_set_dict() = pattern_set_read.first;
+    state(self).pattern_cycle_dict() = pattern_set_read.second;
     progress(self, py::int_(3));
 
     // The instances depend on the pattern sets just read: cached only when
@@ -167,7 +168,7 @@ void run_each_flow(py::handle self, const py::str& job_name) {
         instance_key.uncacheable();
     }
     for (py::handle path : instance_paths) instance_key.file(path);
-    const py::object pattern_set_dict = self.attr("pattern_set_dict");
+    const py::object pattern_set_dict = state(self).pattern_set_dict();
     const JobSheets instance_read(read_once(instance_key, [&] {
         JobSheets read;
         TestInstanceSheet instances;
@@ -183,14 +184,14 @@ void run_each_flow(py::handle self, const py::str& job_name) {
         put_log(self, add(add(py::str("Error: cannot read "), pair[0]), py::str(", please check it!")));
         host::print_line(py::str(pair[1]));
     }
-    self.attr("test_instance_dict") = instance_read.first;
+    state(self).test_instance_dict() = instance_read.first;
     progress(self, py::int_(4));
 
     if (!equal(dc_path, cache.attr("dc_spec_name"))) {
         SpecSheet dc(SpecSheet::Kind::DC);
         dc.read(dc_path, platform);
-        self.attr("dc_spec_dict") = dc.specs();
-        self.attr("spec_version") = dc.version();
+        state(self).dc_spec_dict() = dc.specs();
+        state(self).spec_version() = dc.version();
         cache.attr("dc_spec_name") = dc_path;
     }
     progress(self, py::int_(5));
@@ -200,7 +201,7 @@ void run_each_flow(py::handle self, const py::str& job_name) {
         guarded(
             [&] {
                 glob.read(glob_path, platform);
-                self.attr("glob_spec_dict") = glob.specs();
+                state(self).glob_spec_dict() = glob.specs();
                 cache.attr("glob_spec_name") = glob_path;
             },
             [&](py::error_already_set&) { put_log(self, std::string("Warning: cannot read Global Specs, please check it!")); });
@@ -210,15 +211,15 @@ void run_each_flow(py::handle self, const py::str& job_name) {
     if (!equal(ac_path, cache.attr("ac_spec_name"))) {
         SpecSheet ac(SpecSheet::Kind::AC);
         ac.read(ac_path, platform);
-        self.attr("ac_spec_dict") = ac.specs();
-        self.attr("spec_version") = ac.version();
+        state(self).ac_spec_dict() = ac.specs();
+        state(self).spec_version() = ac.version();
         cache.attr("ac_spec_name") = ac_path;
     }
     progress(self, py::int_(7));
 
     static const host::OwnOperation sheet_start_step("_Marlet__init", marlet_class);
     sheet_start_step(self, [&] { init_job_sheet(self); });
-    self.attr("sort_bin_dscrp") = py::list();
+    state(self).sort_bin_dscrp() = py::list();
 
     // Pass 1: where each flow row's instance rows begin; the sort bins.
     const Py_ssize_t n = host::check(PyObject_Size(rows.ptr()));
@@ -230,22 +231,22 @@ void run_each_flow(py::handle self, const py::str& job_name) {
             py::list pair;
             pair.append(sort_bin);
             pair.append(row[py::str("Parameter")]);
-            self.attr("sort_bin_dscrp").attr("append")(pair);
+            state(self).sort_bin_dscrp().attr("append")(pair);
         }
-        row[write_row_start] = self.attr("write_row_index");
-        py::object instance_rows = self.attr("test_instance_dict");
+        row[write_row_start] = state(self).write_row_index();
+        py::object instance_rows = state(self).test_instance_dict();
         py::object parameter = row[py::str("Parameter")];
         int known = host::check(PySequence_Contains(instance_rows.ptr(), parameter.ptr()));
         if (known) {
             Py_ssize_t count = host::check(PyObject_Size(py::object(instance_rows[parameter]).ptr()));
-            self.attr("write_row_index") = add(self.attr("write_row_index"), py::int_(count));
+            state(self).write_row_index() = add(state(self).write_row_index(), py::int_(count));
         }
         progress(self, fraction_progress(8, 10, index, n));
         ++index;
     }
 
     // Pass 2: flow columns and power-pin columns.
-    self.attr("power_list") = py::list();
+    state(self).power_list() = py::list();
     index = 0;
     for (py::handle row : py::iter(rows)) {
         guarded(
@@ -270,7 +271,7 @@ void run_each_flow(py::handle self, const py::str& job_name) {
     for (py::handle row : py::iter(rows)) {
         guarded(
             [&] {
-                const py::object dps_count = self.attr("MAX_DSP_CNT");
+                const py::object dps_count = state(self).MAX_DSP_CNT();
                 const py::object start = row[write_row_start];
                 pattern_step(
                     self, [&] { write_pattern_columns(self, dps_count, start, row, directory); },

@@ -3,6 +3,7 @@
 #include "engine/arithmetic.hpp"
 #include "engine/engine.hpp"
 #include "engine/spec_expression.hpp"
+#include "engine/state.hpp"
 #include "host/checked.hpp"
 #include "host/console.hpp"
 #include "host/own_operation.hpp"
@@ -46,7 +47,7 @@ bool is_empty_text(py::handle value) {
 }
 
 bool known_test_suite(py::handle engine, py::handle suite) {
-    const int found = host::check(PySequence_Contains(engine.attr("test_instance_dict").ptr(), suite.ptr()));
+    const int found = host::check(PySequence_Contains(state(engine).test_instance_dict().ptr(), suite.ptr()));
     if (found) return true;
     log_and_print(engine, concat(concat(py::str("Info: cannot found "), suite), py::str(" in Test Instance, please check.")));
     return false;
@@ -55,7 +56,7 @@ bool known_test_suite(py::handle engine, py::handle suite) {
 py::object category_in_context(py::handle engine, py::handle category) {
     const py::object starts = category.attr("startswith")("::");
     if (!starts.cast<bool>()) return py::reinterpret_borrow<py::object>(category);
-    const py::object context = engine.attr("context_env");
+    const py::object context = state(engine).context_env();
     if (is_empty_text(context))
         return py::reinterpret_borrow<py::object>(category);
     return concat(context, category);

@@ -5,6 +5,7 @@
 #include "engine/run_cache.hpp"
 #include "engine/sheet_gateway.hpp"
 #include "engine/spec_expression.hpp"
+#include "engine/state.hpp"
 #include "host/args.hpp"
 #include "host/checked.hpp"
 #include "host/own_operation.hpp"
@@ -14,7 +15,7 @@ namespace tallowby::engine {
 
 namespace {
 
-bool frequency_mode(py::handle engine) { return host::equals(engine.attr("cycle_mode"), "Frequency"); }
+bool frequency_mode(py::handle engine) { return host::equals(state(engine).cycle_mode(), "Frequency"); }
 
 py::str joined(py::handle items) {
     PyObject* r = host::check(PyUnicode_Join(py::str(",").ptr(), items.ptr()));
@@ -31,7 +32,7 @@ py::str numbered(const char* head, size_t j) { return py::str(head + std::to_str
 py::str evaluated_with_unit(py::handle engine, py::handle expression, py::handle category, py::handle selector,
                             py::handle label, py::object working) {
     try {
-        working = resolve_through_engine(engine, expression, engine.attr("ac_spec_dict"), category, selector);
+        working = resolve_through_engine(engine, expression, state(engine).ac_spec_dict(), category, selector);
         if (frequency_mode(engine)) working = concat(concat(py::str("1/("), working), py::str(")"));
         static const host::OwnOperation unit_step("add_unit", marlet_class);
         const py::object number = evaluate_resolved(working);
@@ -72,7 +73,7 @@ PatternCells evaluate_pattern(py::handle engine, py::handle suite, const py::obj
             host::raise(PyExc_ValueError, "expected a pair of period and clock lists");
         }
         PatternCells cells{joined(pair[0]), joined(pair[1])};
-        const py::object users = engine.attr("pat2inst_dict");
+        const py::object users = state(engine).pat2inst_dict();
         const int known = host::check(PySequence_Contains(users.ptr(), pattern.ptr()));
         if (known) {
             users[pattern].attr("append")(suite);
@@ -100,8 +101,8 @@ void write_pattern_columns(py::handle engine, py::handle dps_count, py::handle w
     const py::object suite = flow_table_info[py::str("Parameter")];
     if (!known_test_suite(engine, suite)) return;
 
-    const py::object records = engine.attr("test_instance_dict")[suite];
-    const py::object sheet = engine.attr("work_sheet");
+    const py::object records = state(engine).test_instance_dict()[suite];
+    const py::object sheet = state(engine).work_sheet();
     const py::object first_row = py::reinterpret_borrow<py::object>(write_row_start) + py::int_(1);
     if (py::len(records) >= 2) {
         py::dict collapsed;
@@ -121,16 +122,16 @@ void write_pattern_columns(py::handle engine, py::handle dps_count, py::handle w
             // the timing sheet named by the TimeSet cell's first part, kept under the whole cell
             const py::list timing_names = host::split_char(timing, ',');
             const py::str sheet_path = path_join(flow_table_directory, concat(timing_names[0], py::str(".txt")));
-            const py::object platform = engine.attr("platform");
+            const py::object platform = state(engine).platform();
             const py::tuple read = read_once(CacheKey("timing").file(sheet_path).text(platform), [&] {
                 TimingSheet sheet;
                 sheet.read(sheet_path, platform);
                 return py::object(py::make_tuple(sheet.periods(), sheet.clocks()));
             });
-            engine.attr("tsb_dict")[timing] = read[0];
-            engine.attr("clock_dic")[timing] = read[1];
+            state(engine).tsb_dict()[timing] = read[0];
+            state(engine).clock_dic()[timing] = read[1];
 
-            const py::object first_column = engine.attr("print_inst_info_col_cnt");
+            const py::object first_column = state(engine).print_inst_info_col_cnt();
             const py::object base = first_column + py::reinterpret_borrow<py::object>(dps_count);
             const char* period_head = frequency_mode(engine) ? "Freq_" : "Period_";
             const py::object zero = py::int_(0);
@@ -174,7 +175,7 @@ void write_pattern_columns(py::handle engine, py::handle dps_count, py::handle w
 
 py::tuple pattern_periods_and_clocks(py::handle engine, const py::str& pattern, const py::str& timing,
                                      const py::str& category, const py::str& selector) {
-    const py::object pattern_path = engine.attr("pattern_path");
+    const py::object pattern_path = state(engine).pattern_path();
     if (is_empty_text(pattern_path)) {
         py::list none_period, none_clock;
         none_period.append(py::str(""));
@@ -184,7 +185,7 @@ py::tuple pattern_periods_and_clocks(py::handle engine, const py::str& pattern, 
 
     // The pattern's time sets: from the cache when the pattern was met
     // before, else from the pattern tool.
-    const py::object cache = engine.attr("tset_dict");
+    const py::object cache = state(engine).tset_dict();
     const int known = host::check(PySequence_Contains(cache.ptr(), pattern.ptr()));
     py::object earlier;
     py::list names;
@@ -201,7 +202,7 @@ py::tuple pattern_periods_and_clocks(py::handle engine, const py::str& pattern, 
     py::dict stored;
     for (py::handle name : names) {
         const py::str upper_name = host::upper(name);
-        const py::object periods_of_sheet = engine.attr("tsb_dict")[timing];
+        const py::object periods_of_sheet = state(engine).tsb_dict()[timing];
         const int listed = host::check(PySequence_Contains(periods_of_sheet.ptr(), upper_name.ptr()));
         py::str period(""), clock("");
         if (!listed) {
@@ -211,7 +212,7 @@ py::tuple pattern_periods_and_clocks(py::handle engine, const py::str& pattern, 
                                          timing));
         } else {
             const py::object expression = periods_of_sheet[upper_name];
-            const py::object clock_map = engine.attr("clock_dic")[timing][upper_name];
+            const py::object clock_map = state(engine).clock_dic()[timing][upper_name];
             period = evaluated_with_unit(engine, expression, category, selector, expression, py::str(""));
             for (auto entry : py::dict(clock_map)) {
                 const py::object clock_name = py::reinterpret_borrow<py::object>(entry.first);

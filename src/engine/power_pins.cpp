@@ -7,6 +7,7 @@
 #include "engine/run_cache.hpp"
 #include "engine/sheet_gateway.hpp"
 #include "engine/spec_expression.hpp"
+#include "engine/state.hpp"
 #include "host/checked.hpp"
 
 namespace tallowby::engine {
@@ -35,7 +36,7 @@ struct PinOrder {
 // header row skipped, up to the first row without a cell in column A or B;
 // read once per run.
 py::list power_order_cells(py::handle engine) {
-    const py::object path = engine.attr("power_order_path");
+    const py::object path = state(engine).power_order_path();
     return read_once(CacheKey("power order").file(path), [&] {
         py::list cells;
         const py::object book = engine_global("xlrd").attr("open_workbook")(path);
@@ -89,7 +90,7 @@ PinOrder pins_in_sheet_order(const py::dict& levels) {
 // A level or clamp as the sheet shows it: resolved against the DC spec,
 // evaluated, and rounded to 5 decimals.
 double rounded_value(py::handle engine, py::handle text, py::handle category, py::handle selector) {
-    const py::str resolved = resolve_through_engine(engine, text, engine.attr("dc_spec_dict"), category, selector);
+    const py::str resolved = resolve_through_engine(engine, text, state(engine).dc_spec_dict(), category, selector);
     const py::object number = evaluate_resolved(resolved);
     return round_to_5_places(py::float_(number).cast<double>());
 }
@@ -109,9 +110,9 @@ py::int_ process_power_pins(py::handle engine, py::handle flow_table_directory, 
     if (!known_test_suite(engine, suite)) return py::int_(0);
 
     py::dict clamps_of_suite;
-    engine.attr("power_pin_clamp_dict")[suite] = clamps_of_suite;
+    state(engine).power_pin_clamp_dict()[suite] = clamps_of_suite;
 
-    const py::object instances = engine.attr("test_instance_dict")[suite];
+    const py::object instances = state(engine).test_instance_dict()[suite];
     py::object row = py::reinterpret_borrow<py::object>(flow_table_index) + py::int_(1);
     for (py::handle instance : instances) {
         const py::object dc_category = instance[py::str("DC Category")];
@@ -129,17 +130,17 @@ py::int_ process_power_pins(py::handle engine, py::handle flow_table_directory, 
             const py::dict levels = as_dict(read[0], "the pin levels");
             const py::object clamps = read[1];
 
-            const py::object power_order_path = engine.attr("power_order_path");
+            const py::object power_order_path = state(engine).power_order_path();
             const PinOrder pins =
                 is_empty_text(power_order_path) ? pins_in_sheet_order(levels) : pins_in_power_order(engine, levels);
 
-            const py::object first_column = engine.attr("print_inst_info_col_cnt");
-            const py::object sheet = engine.attr("work_sheet");
+            const py::object first_column = state(engine).print_inst_info_col_cnt();
+            const py::object sheet = state(engine).work_sheet();
             for (auto pin : pins.levels) {
                 const py::object display_name = pins.display_names[pin.first];
                 const py::object clamp_text = clamps[pin.first];
 
-                const py::object power_list = engine.attr("power_list");
+                const py::object power_list = state(engine).power_list();
                 py::object column;
                 const int listed = host::check(PySequence_Contains(power_list.ptr(), display_name.ptr()));
                 if (listed) {
@@ -152,7 +153,7 @@ py::int_ process_power_pins(py::handle engine, py::handle flow_table_directory, 
                 }
 
                 const double level = rounded_value(engine, pin.second, category, selector);
-                const py::object cell_format = level == 0.0 ? py::object(engine.attr("format_orange")) : py::none();
+                const py::object cell_format = level == 0.0 ? py::object(state(engine).format_orange()) : py::none();
                 write_text(sheet, row, column, float_repr(level), cell_format);
 
                 const double clamp = rounded_value(engine, clamp_text, category, selector);
@@ -161,13 +162,13 @@ py::int_ process_power_pins(py::handle engine, py::handle flow_table_directory, 
         }
         row = row + py::int_(1);
     }
-    return py::int_(py::len(engine.attr("power_list")));
+    return py::int_(py::len(state(engine).power_list()));
 }
 
 void raise_max_dps_count(py::handle engine, py::handle count) {
-    const py::object current = engine.attr("MAX_DSP_CNT");
+    const py::object current = state(engine).MAX_DSP_CNT();
     const int less = host::check(PyObject_RichCompareBool(current.ptr(), count.ptr(), Py_LT));
-    if (less) engine.attr("MAX_DSP_CNT") = count;
+    if (less) state(engine).MAX_DSP_CNT() = count;
 }
 
 }  // namespace tallowby::engine

@@ -6,6 +6,7 @@
 #include "engine/engine.hpp"
 #include "engine/lead_operations.hpp"
 #include "engine/run_cache.hpp"
+#include "engine/state.hpp"
 #include "host/args.hpp"
 #include "host/checked.hpp"
 #include "host/gc_pause.hpp"
@@ -50,7 +51,7 @@ py::object vba_project_path() {
 
 void vbt_step(py::handle self, py::handle work_dir, py::list& written) {
     progress(self, py::int_(0));
-    py::object folder = self.attr("device_directory");
+    py::object folder = state(self).device_directory();
     put_log(self, py::str("开始处理目录中的BAS文件: ") + text_of(folder));
     py::object parser = engine_global("VBAParser")();
     parser.attr("parse_files")(folder);
@@ -86,10 +87,10 @@ void check_jobs(py::handle self, py::handle book, py::handle job_name_set, py::h
     for (py::handle job : py::iter(job_name_set)) {
         last_job = py::reinterpret_borrow<py::object>(job);
         py::object sheet = book.attr("add_worksheet")(job);
-        self.attr("work_sheet") = sheet;
+        state(self).work_sheet() = sheet;
         sheet.attr("outline_settings")(true, false, true, false);
         job_step(self, [&] { run_each_flow(self, host::arg_str(job, "job_name")); }, job);
-        const py::object work_sheet = self.attr("work_sheet");
+        const py::object work_sheet = state(self).work_sheet();
         const py::str freeze_pane("C2");
         finish_step(self, [&] { excel_file_optimise(self, work_sheet, freeze_pane); }, work_sheet,
                     freeze_pane);
@@ -101,8 +102,8 @@ void check_jobs(py::handle self, py::handle book, py::handle job_name_set, py::h
     py::object first_letters = last_job[py::slice(0, 20, 1)];
     py::object map_name = py::str("PatTsetMap_") + first_letters;
     {
-        const py::object users = self.attr("pat2inst_dict");
-        const py::object time_sets = self.attr("tset_dict");
+        const py::object users = state(self).pat2inst_dict();
+        const py::object time_sets = state(self).tset_dict();
         const py::object sheet = book.attr("add_worksheet")(map_name);
         map_step(self, [&] { write_pat_tset_map(self, users, time_sets, sheet); }, users, time_sets,
                  sheet);
@@ -120,7 +121,7 @@ void check_jobs(py::handle self, py::handle book, py::handle job_name_set, py::h
     put_log(self, py::str("Output file path is: ") + text_of(path));
     put_log(self, std::string("Execution successful!!!"));
     put_log(self, std::string(kEndLine));
-    if (py::bool_(self.attr("enable_quillon"))) vbt_step(self, work_dir, written);
+    if (py::bool_(state(self).enable_quillon())) vbt_step(self, work_dir, written);
 }
 
 }  // namespace
@@ -135,10 +136,10 @@ py::list run(py::handle self, py::handle job_name_set, py::handle work_dir) {
     py::dict options;
     options["nan_inf_to_errors"] = true;
     py::object book = engine_global("xlsxwriter").attr("Workbook")(path, options);
-    self.attr("format_red") = book.attr("add_format")(format_of("bg_color", py::str("#FFC7CE")));
-    self.attr("format_yellow") = book.attr("add_format")(format_of("bg_color", py::str("#F7D674")));
-    self.attr("format_orange") = book.attr("add_format")(format_of("bg_color", py::str("#FFAA33")));
-    self.attr("format_bold") = book.attr("add_format")(format_of("bold", py::bool_(true)));
+    state(self).format_red() = book.attr("add_format")(format_of("bg_color", py::str("#FFC7CE")));
+    state(self).format_yellow() = book.attr("add_format")(format_of("bg_color", py::str("#F7D674")));
+    state(self).format_orange() = book.attr("add_format")(format_of("bg_color", py::str("#FFAA33")));
+    state(self).format_bold() = book.attr("add_format")(format_of("bold", py::bool_(true)));
     progress(self, py::int_(0));
     try {
         try {

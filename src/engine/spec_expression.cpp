@@ -4,6 +4,7 @@
 
 #include "engine/engine.hpp"
 #include "engine/job_sheet.hpp"
+#include "engine/state.hpp"
 #include "host/checked.hpp"
 #include "host/text.hpp"
 
@@ -154,13 +155,13 @@ private:
     // The value text of one variable: the global spec of that name, else the
     // spec map's entry for the category and the variable's selector type.
     py::object value_of(const py::str& name, py::object& selector_type) {
-        if (!glob_) glob_ = engine_.attr("glob_spec_dict");
+        if (!glob_) glob_ = state(engine_).glob_spec_dict();
         const int in_glob = host::check(PySequence_Contains(glob_.ptr(), name.ptr()));
         if (in_glob) return item(glob_, name);
 
         const py::str upper_name = host::upper(name);
         if (version_3_ < 0) {
-            const int eq = PyObject_RichCompareBool(engine_.attr("spec_version").ptr(), py::str("3.0").ptr(), Py_EQ);
+            const int eq = PyObject_RichCompareBool(state(engine_).spec_version().ptr(), py::str("3.0").ptr(), Py_EQ);
             host::check(eq);
             version_3_ = eq;
         }

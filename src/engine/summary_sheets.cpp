@@ -5,6 +5,7 @@
 #include "engine/engine.hpp"
 #include "engine/job_sheet.hpp"
 #include "engine/lead_operations.hpp"
+#include "engine/state.hpp"
 #include "host/checked.hpp"
 #include "host/objects.hpp"
 
@@ -34,7 +35,7 @@ py::dict rule(const char* type, py::handle format) {
 
 void write_pat_tset_map(py::handle self, py::handle pat2inst_dict, py::handle my_dict, py::handle worksheet) {
     const CellWriter write{worksheet};
-    int period = host::check(PyObject_RichCompareBool(self.attr("cycle_mode").ptr(), py::str("Period").ptr(), Py_EQ));
+    int period = host::check(PyObject_RichCompareBool(state(self).cycle_mode().ptr(), py::str("Period").ptr(), Py_EQ));
     const char* value_label = period ? "Period_" : "Frequency_";
     write(0, 0, "Instances");
     write(0, 1, "Pattern");
@@ -68,7 +69,7 @@ void write_pat_tset_map(py::handle self, py::handle pat2inst_dict, py::handle my
 }
 
 void write_bin_descrp(py::handle self, py::handle worksheet) {
-    py::object bins = self.attr("sort_bin_dscrp");
+    py::object bins = state(self).sort_bin_dscrp();
     const CellWriter write{worksheet};
     Py_ssize_t i = 0;
     for (py::handle pair : py::iter(bins)) {
@@ -76,15 +77,15 @@ void write_bin_descrp(py::handle self, py::handle worksheet) {
         write(i, 1, pair[py::int_(1)]);
         ++i;
     }
-    if (i > 0) worksheet.attr("conditional_format")(0, 0, i - 1, 0, rule("duplicate", self.attr("format_red")));
+    if (i > 0) worksheet.attr("conditional_format")(0, 0, i - 1, 0, rule("duplicate", state(self).format_red()));
 }
 
 void write_inst_para(py::handle self, py::handle worksheet) {
     const CellWriter write{worksheet};
-    py::object red = self.attr("format_red");
+    py::object red = state(self).format_red();
     py::str details_key("ArgDetails");
     Py_ssize_t w = 0;
-    for (py::handle item : py::iter(self.attr("test_instance_dict").attr("items")())) {
+    for (py::handle item : py::iter(state(self).test_instance_dict().attr("items")())) {
         py::object name = item[py::int_(0)];
         py::object rows = item[py::int_(1)];
         if (w == 0) {
@@ -120,7 +121,7 @@ void write_inst_para(py::handle self, py::handle worksheet) {
 void write_power_pin_clamp(py::handle self, py::handle worksheet) {
     // Pins as columns in order of first occurrence; as rows the instances
     // with at least one clamp, column by column in map order.
-    py::object clamps = self.attr("power_pin_clamp_dict");
+    py::object clamps = state(self).power_pin_clamp_dict();
     py::dict columns, rows, with_clamps;  // dicts as ordered sets
     py::list instances;
     for (py::handle item : py::iter(clamps.attr("items")())) {

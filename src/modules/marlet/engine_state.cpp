@@ -2,6 +2,7 @@
 // get_job_list, the two sinks, and the last-file cache record.
 #include "engine/engine.hpp"
 #include "engine/lead_operations.hpp"
+#include "engine/state.hpp"
 #include "host/bind.hpp"
 
 namespace tallowby::engine {
@@ -38,11 +39,11 @@ void register_engine_state(MarletClass& cls) {
                      read_device(self, device_path, power_order_path, pattern_path, platform, text, cycle_mode,
                                  context_env, enable_vbt_check, progress);
                  });
-    host::method(cls, "get_job_list", {}, [](py::object self) { return self.attr("job_list_dict"); });
+    host::method(cls, "get_job_list", {}, [](py::object self) { return state(self).job_list_dict(); });
     host::method(cls, "_Marlet__put_data_log", {"data_log"},
-                 [](py::object self, py::object data_log) { send_to_sink(self, "text", data_log); });
+                 [](py::object self, py::object data_log) { send_to_sink(state(self).text(), data_log); });
     host::method(cls, "update_progressbar", {"val"},
-                 [](py::object self, py::object value) { send_to_sink(self, "progressbarOne", value); });
+                 [](py::object self, py::object value) { send_to_sink(state(self).progressbarOne(), value); });
 }
 
 }  // namespace tallowby::engine
