@@ -12,8 +12,8 @@
 // Parameter types: py::object / py::handle (anything), py::str, py::list,
 // py::dict, py::int_ (exactly that type), host::Map (a dict or an accepted map
 // with a default), host::TruncatedInt (any number, truncated), host::TextOrNone
-// (a str or None), or any type
-// with a static `take(py::handle value, const char* name)`.
+// (a str or None), or any type with a static `take(py::handle value, const
+// char* name)`.
 #pragma once
 
 #include <pybind11/pybind11.h>
@@ -91,7 +91,7 @@ struct Take<py::int_> {
     static py::int_ take(py::object& value, const char* name) { return arg_int(value, name); }
 };
 
-// The parameter and result types of a lambda or function.
+// The parameter types of a lambda or function.
 template <typename F>
 struct Callable : Callable<decltype(&F::operator())> {};
 template <typename C, typename R, typename... A>

@@ -95,7 +95,7 @@ private:
         }
         return concat({from_utf8("新名称 '"), c.new_obj, from_utf8("' 与 "), modules_[n].path, from_utf8(" 第 "),
                        line_text(id.line + 1), from_utf8(" 行的 '"),
-                       to_str(modules_[n].scan.lines[id.line].substr(id.col, id.len)), from_utf8("' 冲突")});
+                       to_str(parsed_line(modules_[n], id.line).substr(id.col, id.len)), from_utf8("' 冲突")});
     }
 
     // The tokens of module n that will be spelled as c's new name and are not c's.

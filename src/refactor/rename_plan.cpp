@@ -94,6 +94,7 @@ private:
             }
             std::vector<Text> texts;
             for (py::handle line : lines) {
+                host::check(PyList_Append(m.parsed.ptr(), line.ptr()));
                 Text t = to_text(line);
                 const bool ended = !t.empty() && t.back() == U'\n';
                 if (ended) t.pop_back();
@@ -115,6 +116,8 @@ private:
                     k = e;
                 }
             }
+            m.line_count = m.scan.lines.size();
+            std::vector<Text>().swap(m.scan.lines);
             const int index = static_cast<int>(modules_.size());
             module_index_[m.path] = py::int_(index);
             for (const Text& name : m.scan.names) modules_naming_[name].push_back(index);
@@ -167,7 +170,7 @@ private:
         c.module = py::reinterpret_borrow<py::int_>(found).cast<int>();
         int overflow = 0;
         const long long line = PyLong_AsLongLongAndOverflow(c.line_number.ptr(), &overflow);
-        if (overflow || line < 1 || line > static_cast<long long>(modules_[c.module].scan.lines.size()))
+        if (overflow || line < 1 || line > static_cast<long long>(modules_[c.module].line_count))
             return refuse(c, from_utf8("行号不在文件之内"));
         c.line = static_cast<int>(line) - 1;
     }
@@ -209,7 +212,8 @@ private:
             if (id.unit == c.unit && declares_name(id.role) && id.role != c.role &&
                 !(id.role == Role::Parameter && id.unit < 0)) {
                 return refuse(c, concat({from_utf8("第 "), line_text(id.line + 1), from_utf8(" 行另有同名的声明 '"),
-                                         to_str(scan.lines[id.line].substr(id.col, id.len)), py::str("'")}));
+                                         to_str(parsed_line(modules_[c.module], id.line).substr(id.col, id.len)),
+                                         py::str("'")}));
             }
         }
     }
@@ -351,7 +355,7 @@ private:
             if (!touched[n]) continue;
             if (!m.checked) {
                 m.checked = true;
-                CheckedModule checked = read_module(m.path, m.encoding, m.scan.lines, m.parsed_ends);
+                CheckedModule checked = read_module(m.path, m.encoding, parsed_lines(m), m.parsed_ends);
                 if (checked.module) {
                     m.disk = std::move(checked.module);
                 } else {
@@ -403,7 +407,7 @@ private:
         }
         for (size_t n = 0; n < modules_.size(); ++n) {
             if (edits[n].empty()) continue;
-            std::vector<Text> lines = std::move(modules_[n].scan.lines);  // the last use of the scan
+            std::vector<Text> lines = parsed_lines(modules_[n]);
             std::sort(edits[n].begin(), edits[n].end(), [](const Edit& a, const Edit& b) {
                 return a.line != b.line ? a.line < b.line : a.col > b.col;
             });

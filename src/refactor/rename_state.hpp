@@ -23,7 +23,14 @@ using Place = std::pair<int, int>;  // (module, ident) or (module, unit)
 struct Module {
     py::str path;
     std::string encoding;
+    // The module's scan. Its lines are let go once the module's comment words
+    // are taken (the text of every module at four bytes a character would be
+    // held through the whole plan otherwise): the few places that need a
+    // line's text again read it from `parsed`, the parser's own line texts
+    // (the list copied, so that it stays as scanned).
     ModuleScan scan;
+    py::list parsed;
+    size_t line_count = 0;
     std::vector<bool> parsed_ends;
     // Each word of the comments, as written -> (line, column).
     std::unordered_map<Text, std::vector<std::pair<int, int>>> comment_words;
@@ -48,6 +55,21 @@ struct Change {
     py::object reason;  // set once refused
     bool accepted() const { return !reason; }
 };
+
+// Line i of the module as the scan read it: its parsed text without the line end.
+inline Text parsed_line(const Module& m, size_t i) {
+    Text t = to_text(PyList_GET_ITEM(m.parsed.ptr(), static_cast<Py_ssize_t>(i)));
+    if (!t.empty() && t.back() == U'\n') t.pop_back();
+    return t;
+}
+
+// Every line of the module, as the scan read them.
+inline std::vector<Text> parsed_lines(const Module& m) {
+    std::vector<Text> lines;
+    lines.reserve(m.line_count);
+    for (size_t i = 0; i < m.line_count; ++i) lines.push_back(parsed_line(m, i));
+    return lines;
+}
 
 inline bool contains_sorted(const std::vector<Place>& v, Place p) { return std::binary_search(v.begin(), v.end(), p); }
 
