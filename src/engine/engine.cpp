@@ -2,7 +2,6 @@
 
 #include "engine/sheet_gateway.hpp"
 #include "engine/state.hpp"
-
 #include "host/checked.hpp"
 #include "host/own_operation.hpp"
 #include "host/text.hpp"
@@ -39,8 +38,7 @@ py::handle marlet_class() {
 }
 
 py::object add(py::handle a, py::handle b) {
-    PyObject* r = host::check(PyNumber_Add(a.ptr(), b.ptr()));
-    return py::reinterpret_steal<py::object>(r);
+    return host::steal(PyNumber_Add(a.ptr(), b.ptr()));
 }
 
 namespace {

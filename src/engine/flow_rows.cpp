@@ -5,6 +5,7 @@
 #include "engine/lead_operations.hpp"
 #include "engine/state.hpp"
 #include "host/checked.hpp"
+#include "host/objects.hpp"
 
 namespace tallowby::engine {
 
@@ -21,7 +22,7 @@ void init_job_sheet(py::handle self) {
 void test_table_process(py::handle self, py::handle flow_table_index, py::handle flow_table_info) {
     py::object name = flow_table_info[py::str("Parameter")];
     py::object instances = state(self).test_instance_dict();
-    int known = host::check(PySequence_Contains(instances.ptr(), name.ptr()));
+    const bool known = host::holds(instances, name);
     if (!known) return;
     py::object sheet = state(self).work_sheet();
     py::object row = py::reinterpret_borrow<py::object>(flow_table_index) + py::int_(1);

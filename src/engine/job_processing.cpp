@@ -13,6 +13,7 @@
 #include "engine/sheet_gateway.hpp"
 #include "engine/state.hpp"
 #include "host/checked.hpp"
+#include "host/objects.hpp"
 #include "host/console.hpp"
 #include "host/number_args.hpp"
 #include "host/own_operation.hpp"
@@ -222,7 +223,7 @@ void run_each_flow(py::handle self, const py::str& job_name) {
     state(self).sort_bin_dscrp() = py::list();
 
     // Pass 1: where each flow row's instance rows begin; the sort bins.
-    const Py_ssize_t n = host::check(PyObject_Size(rows.ptr()));
+    const Py_ssize_t n = host::size(rows);
     py::str write_row_start("write_row_start");
     Py_ssize_t index = 0;
     for (py::handle row : py::iter(rows)) {
@@ -236,9 +237,9 @@ void run_each_flow(py::handle self, const py::str& job_name) {
         row[write_row_start] = state(self).write_row_index();
         py::object instance_rows = state(self).test_instance_dict();
         py::object parameter = row[py::str("Parameter")];
-        int known = host::check(PySequence_Contains(instance_rows.ptr(), parameter.ptr()));
+        const bool known = host::holds(instance_rows, parameter);
         if (known) {
-            Py_ssize_t count = host::check(PyObject_Size(py::object(instance_rows[parameter]).ptr()));
+            const Py_ssize_t count = host::size(py::object(instance_rows[parameter]));
             state(self).write_row_index() = add(state(self).write_row_index(), py::int_(count));
         }
         progress(self, fraction_progress(8, 10, index, n));

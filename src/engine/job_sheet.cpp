@@ -5,6 +5,7 @@
 #include "engine/spec_expression.hpp"
 #include "engine/state.hpp"
 #include "host/checked.hpp"
+#include "host/objects.hpp"
 #include "host/console.hpp"
 #include "host/own_operation.hpp"
 #include "host/text.hpp"
@@ -47,7 +48,7 @@ bool is_empty_text(py::handle value) {
 }
 
 bool known_test_suite(py::handle engine, py::handle suite) {
-    const int found = host::check(PySequence_Contains(state(engine).test_instance_dict().ptr(), suite.ptr()));
+    const bool found = host::holds(py::object(state(engine).test_instance_dict()), suite);
     if (found) return true;
     log_and_print(engine, concat(concat(py::str("Info: cannot found "), suite), py::str(" in Test Instance, please check.")));
     return false;

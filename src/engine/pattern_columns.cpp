@@ -8,6 +8,7 @@
 #include "engine/state.hpp"
 #include "host/args.hpp"
 #include "host/checked.hpp"
+#include "host/objects.hpp"
 #include "host/own_operation.hpp"
 #include "host/text.hpp"
 
@@ -18,8 +19,7 @@ namespace {
 bool frequency_mode(py::handle engine) { return host::equals(state(engine).cycle_mode(), "Frequency"); }
 
 py::str joined(py::handle items) {
-    PyObject* r = host::check(PyUnicode_Join(py::str(",").ptr(), items.ptr()));
-    return py::reinterpret_steal<py::str>(r);
+    return host::steal<py::str>(PyUnicode_Join(py::str(",").ptr(), items.ptr()));
 }
 
 py::str numbered(const char* head, size_t j) { return py::str(head + std::to_string(j)); }
@@ -74,7 +74,7 @@ PatternCells evaluate_pattern(py::handle engine, py::handle suite, const py::obj
         }
         PatternCells cells{joined(pair[0]), joined(pair[1])};
         const py::object users = state(engine).pat2inst_dict();
-        const int known = host::check(PySequence_Contains(users.ptr(), pattern.ptr()));
+        const bool known = host::holds(users, pattern);
         if (known) {
             users[pattern].attr("append")(suite);
         } else {
@@ -186,7 +186,7 @@ py::tuple pattern_periods_and_clocks(py::handle engine, const py::str& pattern, 
     // The pattern's time sets: from the cache when the pattern was met
     // before, else from the pattern tool.
     const py::object cache = state(engine).tset_dict();
-    const int known = host::check(PySequence_Contains(cache.ptr(), pattern.ptr()));
+    const bool known = host::holds(cache, pattern);
     py::object earlier;
     py::list names;
     if (known) {
@@ -203,7 +203,7 @@ py::tuple pattern_periods_and_clocks(py::handle engine, const py::str& pattern, 
     for (py::handle name : names) {
         const py::str upper_name = host::upper(name);
         const py::object periods_of_sheet = state(engine).tsb_dict()[timing];
-        const int listed = host::check(PySequence_Contains(periods_of_sheet.ptr(), upper_name.ptr()));
+        const bool listed = host::holds(periods_of_sheet, upper_name);
         py::str period(""), clock("");
         if (!listed) {
             log_and_print(engine, concat(concat(concat(concat(concat(py::str("Warning: Tset("), name),

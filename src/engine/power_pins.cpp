@@ -9,6 +9,7 @@
 #include "engine/spec_expression.hpp"
 #include "engine/state.hpp"
 #include "host/checked.hpp"
+#include "host/objects.hpp"
 
 namespace tallowby::engine {
 
@@ -142,7 +143,7 @@ py::int_ process_power_pins(py::handle engine, py::handle flow_table_directory, 
 
                 const py::object power_list = state(engine).power_list();
                 py::object column;
-                const int listed = host::check(PySequence_Contains(power_list.ptr(), display_name.ptr()));
+                const bool listed = host::holds(power_list, display_name);
                 if (listed) {
                     column = first_column + power_list.attr("index")(display_name);
                 } else {

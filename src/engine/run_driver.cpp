@@ -9,6 +9,7 @@
 #include "engine/state.hpp"
 #include "host/args.hpp"
 #include "host/checked.hpp"
+#include "host/objects.hpp"
 #include "host/gc_pause.hpp"
 #include "host/own_operation.hpp"
 #include "host/text.hpp"
@@ -62,7 +63,7 @@ void vbt_step(py::handle self, py::handle work_dir, py::list& written) {
     } counts[] = {{"global_variables", " 个全局变量"}, {"functions", " 个函数"}, {"types", " 个Type定义"},
                   {"enums", " 个Enum定义"}};
     for (const auto& c : counts) {
-        Py_ssize_t n = host::check(PyObject_Size(parser.attr(c.member).ptr()));
+        const Py_ssize_t n = host::size(py::object(parser.attr(c.member)));
         put_log(self, "发现 " + std::to_string(n) + c.label);
     }
     py::object writer = py::module_::import("tallowby.quillon.tabwick").attr("Tabwick")();

@@ -6,6 +6,7 @@
 #include "engine/job_sheet.hpp"
 #include "engine/state.hpp"
 #include "host/checked.hpp"
+#include "host/objects.hpp"
 #include "host/text.hpp"
 
 namespace tallowby::engine {
@@ -19,13 +20,11 @@ constexpr int max_resolution_depth = 64;
 constexpr Py_ssize_t max_resolved_length = 1 << 20;
 
 py::object item(py::handle map, py::handle key) {
-    PyObject* v = host::check(PyObject_GetItem(map.ptr(), key.ptr()));
-    return py::reinterpret_steal<py::object>(v);
+    return host::steal(PyObject_GetItem(map.ptr(), key.ptr()));
 }
 
 py::str replaced(py::handle text, py::handle old_text, py::handle new_text, Py_ssize_t count) {
-    PyObject* r = host::check(PyUnicode_Replace(text.ptr(), old_text.ptr(), new_text.ptr(), count));
-    return py::reinterpret_steal<py::str>(r);
+    return host::steal<py::str>(PyUnicode_Replace(text.ptr(), old_text.ptr(), new_text.ptr(), count));
 }
 
 py::str text_or_raise(const py::object& value, const char* what) {
@@ -82,8 +81,7 @@ public:
         host::check(PyList_Append(list_.ptr(), piece.ptr()));
     }
     py::str joined() const {
-        PyObject* r = host::check(PyUnicode_Join(py::str("").ptr(), list_.ptr()));
-        return py::reinterpret_steal<py::str>(r);
+        return host::steal<py::str>(PyUnicode_Join(py::str("").ptr(), list_.ptr()));
     }
 
 private:
@@ -156,14 +154,12 @@ private:
     // spec map's entry for the category and the variable's selector type.
     py::object value_of(const py::str& name, py::object& selector_type) {
         if (!glob_) glob_ = state(engine_).glob_spec_dict();
-        const int in_glob = host::check(PySequence_Contains(glob_.ptr(), name.ptr()));
+        const bool in_glob = host::holds(glob_, name);
         if (in_glob) return item(glob_, name);
 
         const py::str upper_name = host::upper(name);
         if (version_3_ < 0) {
-            const int eq = PyObject_RichCompareBool(state(engine_).spec_version().ptr(), py::str("3.0").ptr(), Py_EQ);
-            host::check(eq);
-            version_3_ = eq;
+            version_3_ = host::equal(py::object(state(engine_).spec_version()), py::str("3.0"));
         }
         if (version_3_) {
             try {

@@ -35,7 +35,7 @@ py::dict rule(const char* type, py::handle format) {
 
 void write_pat_tset_map(py::handle self, py::handle pat2inst_dict, py::handle my_dict, py::handle worksheet) {
     const CellWriter write{worksheet};
-    int period = host::check(PyObject_RichCompareBool(state(self).cycle_mode().ptr(), py::str("Period").ptr(), Py_EQ));
+    const bool period = host::equal(py::object(state(self).cycle_mode()), py::str("Period"));
     const char* value_label = period ? "Period_" : "Frequency_";
     write(0, 0, "Instances");
     write(0, 1, "Pattern");
@@ -101,7 +101,7 @@ void write_inst_para(py::handle self, py::handle worksheet) {
             for (py::handle entry : py::iter(row.attr("items")())) {
                 py::object key = entry[py::int_(0)];
                 py::object value = entry[py::int_(1)];
-                int is_details = host::check(PyObject_RichCompareBool(key.ptr(), details_key.ptr(), Py_EQ));
+                const bool is_details = host::equal(key, details_key);
                 if (is_details) {
                     Py_ssize_t t = 0;
                     for (py::handle detail : py::iter(value)) write(w, j + 2 + t++, detail);
@@ -133,7 +133,7 @@ void write_power_pin_clamp(py::handle self, py::handle worksheet) {
     for (auto column : columns) {
         py::handle pin = column.first;
         for (auto item : with_clamps) {
-            int has = host::check(PySequence_Contains(item.second.ptr(), pin.ptr()));
+            const bool has = host::holds(item.second, pin);
             if (has) rows[item.first] = py::none();
         }
     }

@@ -38,10 +38,12 @@ T* check(T* result) {
     return result;
 }
 
-// A new reference, owned from now on: null on failure.
-inline py::object steal(PyObject* result) {
+// A new reference, owned from now on (as a T: py::str, py::list, ...): null
+// on failure.
+template <typename T = py::object>
+T steal(PyObject* result) {
     if (!result) throw py::error_already_set();
-    return py::reinterpret_steal<py::object>(result);
+    return py::reinterpret_steal<T>(result);
 }
 
 // A call whose failure shows only in the error indicator (a result that may

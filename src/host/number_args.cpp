@@ -8,8 +8,7 @@ namespace tallowby::host {
 py::int_ arg_truncated_int(py::handle value, const char* name) {
     if (value && PyLong_CheckExact(value.ptr())) return py::reinterpret_borrow<py::int_>(value);
     if (!value || !(PyLong_Check(value.ptr()) || PyFloat_Check(value.ptr()))) raise_incorrect_type(value, name, "int");
-    PyObject* r = host::check(PyNumber_Long(value.ptr()));
-    return py::reinterpret_steal<py::int_>(r);
+    return host::steal<py::int_>(PyNumber_Long(value.ptr()));
 }
 
 }  // namespace tallowby::host

@@ -12,23 +12,19 @@ namespace tallowby::host {
 namespace py = pybind11;
 
 inline bool truthy(py::handle value) {
-    const int r = host::check(PyObject_IsTrue(value.ptr()));
-    return r != 0;
+    return host::check(PyObject_IsTrue(value.ptr())) != 0;
 }
 
 inline bool equal(py::handle a, py::handle b) {
-    const int r = host::check(PyObject_RichCompareBool(a.ptr(), b.ptr(), Py_EQ));
-    return r != 0;
+    return host::check(PyObject_RichCompareBool(a.ptr(), b.ptr(), Py_EQ)) != 0;
 }
 
 inline bool holds(py::handle container, py::handle key) {
-    const int r = host::check(PySequence_Contains(container.ptr(), key.ptr()));
-    return r != 0;
+    return host::check(PySequence_Contains(container.ptr(), key.ptr())) != 0;
 }
 
 inline Py_ssize_t size(py::handle obj) {
-    const Py_ssize_t n = host::check(PyObject_Size(obj.ptr()));
-    return n;
+    return host::check(PyObject_Size(obj.ptr()));
 }
 
 inline void set_item(const py::dict& map, py::handle key, py::handle value) {

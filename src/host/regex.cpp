@@ -18,8 +18,7 @@ const py::object& HostPattern::compiled() const { return get().pattern; }
 namespace {
 
 py::object call1(const py::object& fn, py::handle arg) {
-    PyObject* r = host::check(PyObject_CallOneArg(fn.ptr(), arg.ptr()));
-    return py::reinterpret_steal<py::object>(r);
+    return host::steal(PyObject_CallOneArg(fn.ptr(), arg.ptr()));
 }
 
 }  // namespace
@@ -29,8 +28,7 @@ py::object HostPattern::match(py::handle text) const { return call1(get().match,
 py::list HostPattern::findall(py::handle text) const { return call1(get().findall, text); }
 
 py::tuple match_groups(const py::object& match) {
-    PyObject* r = host::check(PyObject_CallMethod(match.ptr(), "groups", nullptr));
-    return py::reinterpret_steal<py::tuple>(r);
+    return host::steal<py::tuple>(PyObject_CallMethod(match.ptr(), "groups", nullptr));
 }
 
 py::str group_or_raise(const py::object& match, int n) {

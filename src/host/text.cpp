@@ -60,15 +60,13 @@ py::str substr(py::handle s, Py_ssize_t start, Py_ssize_t end) {
                     static_cast<size_t>(end - start));
         return py::reinterpret_steal<py::str>(r);
     }
-    PyObject* r = host::check(PyUnicode_Substring(s.ptr(), start, end));
-    return py::reinterpret_steal<py::str>(r);
+    return host::steal<py::str>(PyUnicode_Substring(s.ptr(), start, end));
 }
 
 namespace {
 
 py::str call_method0(py::handle s, const char* name) {
-    PyObject* r = host::check(PyObject_CallMethod(s.ptr(), name, nullptr));
-    return py::reinterpret_steal<py::str>(r);
+    return host::steal<py::str>(PyObject_CallMethod(s.ptr(), name, nullptr));
 }
 
 py::str ascii_case(py::handle s, bool to_upper) {
@@ -141,8 +139,7 @@ bool is_blank(py::handle s) {
 
 py::str replace(py::handle s, const char* old_text, const char* new_text) {
     py::str o(old_text), n(new_text);
-    PyObject* r = host::check(PyUnicode_Replace(s.ptr(), o.ptr(), n.ptr(), -1));
-    return py::reinterpret_steal<py::str>(r);
+    return host::steal<py::str>(PyUnicode_Replace(s.ptr(), o.ptr(), n.ptr(), -1));
 }
 
 py::list split_char(py::handle s, Py_UCS4 sep) {
@@ -167,20 +164,17 @@ bool contains(py::handle haystack, py::handle needle) {
 bool equals(py::handle s, const char* ascii) { return PyUnicode_CompareWithASCIIString(s.ptr(), ascii) == 0; }
 
 py::str concat(py::handle a, py::handle b) {
-    PyObject* r = host::check(PyUnicode_Concat(a.ptr(), b.ptr()));
-    return py::reinterpret_steal<py::str>(r);
+    return host::steal<py::str>(PyUnicode_Concat(a.ptr(), b.ptr()));
 }
 
 py::str concat(std::initializer_list<py::handle> pieces) {
     py::list parts;
     for (py::handle p : pieces) parts.append(p);
-    PyObject* r = host::check(PyUnicode_Join(py::str("").ptr(), parts.ptr()));
-    return py::reinterpret_steal<py::str>(r);
+    return host::steal<py::str>(PyUnicode_Join(py::str("").ptr(), parts.ptr()));
 }
 
 py::str from_utf8(std::string_view text) {
-    PyObject* r = host::check(PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "strict"));
-    return py::reinterpret_steal<py::str>(r);
+    return host::steal<py::str>(PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "strict"));
 }
 
 void raise_index_error() {

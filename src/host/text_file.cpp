@@ -47,13 +47,11 @@ bool TextFile::next(py::str& line) {
 }
 
 py::list TextFile::readlines() {
-    PyObject* r = host::check(PyObject_CallMethod(file_.ptr(), "readlines", nullptr));
-    return py::reinterpret_steal<py::list>(r);
+    return host::steal<py::list>(PyObject_CallMethod(file_.ptr(), "readlines", nullptr));
 }
 
 py::str TextFile::read() {
-    PyObject* r = host::check(PyObject_CallMethod(file_.ptr(), "read", nullptr));
-    return py::reinterpret_steal<py::str>(r);
+    return host::steal<py::str>(PyObject_CallMethod(file_.ptr(), "read", nullptr));
 }
 
 void TextFile::close() {

@@ -1,6 +1,7 @@
 #include "host/with_scope.hpp"
 
 #include "host/checked.hpp"
+#include "host/objects.hpp"
 
 namespace tallowby::host {
 
@@ -23,8 +24,7 @@ bool WithScope::leave_with_error(py::error_already_set& e) {
         if (raised.value().ptr() != value.ptr()) PyException_SetContext(raised.value().ptr(), value.release().ptr());
         throw;
     }
-    int truth = host::check(PyObject_IsTrue(suppress.ptr()));
-    return truth == 1;
+    return host::truthy(suppress);
 }
 
 }  // namespace tallowby::host

@@ -1,6 +1,7 @@
 #include "refactor/command_line.hpp"
 
 #include "host/checked.hpp"
+#include "host/objects.hpp"
 #include "host/console.hpp"
 #include "host/failure.hpp"
 #include "host/text.hpp"
@@ -56,8 +57,8 @@ void refactor_from_report(py::module_ quillon, py::handle writer, py::handle par
 
     py::object refactorer = quillon.attr("VBTRefactorer")(parser);
     py::object result = refactorer.attr("apply_changes_from_excel")(report_path);
-    const int ok = host::check(PyObject_IsTrue(result.ptr()));
-    applied = ok != 0;
+    const bool ok = host::truthy(result);
+    applied = ok;
     print_line(ok ? "重构应用成功！" : "重构应用失败");
     // The renames that were written are listed even when others were not.
     py::object changes = refactorer.attr("changes_made");

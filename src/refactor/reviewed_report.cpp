@@ -28,8 +28,7 @@ constexpr VariableSheet kSheets[] = {{"Global Variables", ChangeKind::kGlobal},
                                      {"Local Variables", ChangeKind::kLocal}};
 
 bool contains(py::handle text, py::handle part) {
-    const int r = host::check(PySequence_Contains(text.ptr(), part.ptr()));
-    return r != 0;
+    return host::holds(text, part);
 }
 
 // The confirm column: the first heading that holds "应用" or, lower-cased,
@@ -57,7 +56,7 @@ bool is_empty_cell(py::handle pd, py::handle value) {
 // The column `wanted` when the sheet has it, else the dry-run report's own
 // column `written` (which the report writer names differently).
 py::str column_of(py::handle headings, py::handle wanted, py::handle written) {
-    const int has = host::check(PySequence_Contains(headings.ptr(), wanted.ptr()));
+    const bool has = host::holds(headings, wanted);
     return py::reinterpret_borrow<py::str>(has ? wanted : written);
 }
 

@@ -17,20 +17,17 @@ py::object get(py::handle obj, const char* name) { return obj.attr(name); }
 
 // The value when it is set and not empty, else the empty text.
 py::object or_empty(py::object value) {
-    int truth = host::check(PyObject_IsTrue(value.ptr()));
-    return truth ? value : py::str("");
+    return truthy(value) ? value : py::str("");
 }
 
 bool equals(py::handle a, const char* text) {
-    int eq = host::check(PyObject_RichCompareBool(a.ptr(), py::str(text).ptr(), Py_EQ));
-    return eq == 1;
+    return host::equal(a, py::str(text));
 }
 
 py::str yes_no(py::handle flag) { return py::str(truthy(flag) ? "是" : "否"); }
 
 py::int_ size_of(py::handle obj) {
-    Py_ssize_t n = host::check(PyObject_Size(obj.ptr()));
-    return py::int_(n);
+    return py::int_(host::size(obj));
 }
 
 // The values of a map in its order.
@@ -132,7 +129,7 @@ void write_function_issues_sheet(py::handle writer, py::handle functions, const 
     for (py::handle f : values_of(functions)) {
         py::object issues = get(f, "issues");
         for (py::handle text : py::iter(issues)) {
-            int has_marker = host::check(PySequence_Contains(text.ptr(), marker));
+            const bool has_marker = host::holds(text, marker);
             if (!has_marker) continue;
             py::object name_match = parameter_name.search(text);
             py::object name = name_match.is_none() ? py::str("Unknown") : name_match.attr("group")(1);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "host/checked.hpp"
+#include "host/objects.hpp"
 #include "host/clock.hpp"
 #include "host/console.hpp"
 #include "host/gc_pause.hpp"
@@ -59,8 +60,7 @@ void write_workbook(const py::str& path, Body&& body) {
 }
 
 py::str concat(const char* head, const py::str& tail) {
-    PyObject* joined = host::check(PyUnicode_Concat(py::str(head).ptr(), tail.ptr()));
-    return py::reinterpret_steal<py::str>(joined);
+    return host::steal<py::str>(PyUnicode_Concat(py::str(head).ptr(), tail.ptr()));
 }
 
 // The value of a change record's key, the empty text when it lacks the key.
@@ -147,7 +147,7 @@ void write_refactor_summary_sheet(py::handle writer, py::handle changes_made, co
     SheetTable table({"修改类型", "修改数量"});
     py::object total = py::int_(0);
     for (py::handle item : py::iter(changes_made.attr("items")())) {
-        Py_ssize_t n = host::check(PyObject_Size(py::object(item[py::int_(1)]).ptr()));
+        const Py_ssize_t n = host::size(py::object(item[py::int_(1)]));
         py::int_ count(n);
         total = total + count;
         table.add({item[py::int_(0)], count});

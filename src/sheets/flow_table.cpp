@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/checked.hpp"
+#include "host/objects.hpp"
 #include "host/console.hpp"
 #include "host/text.hpp"
 #include "host/text_file.hpp"
@@ -265,11 +266,11 @@ Expansion count_expansion(const py::str& path, bool ultraflex) {
 
 py::dict flow_content(py::handle line_list, py::handle platform) {
     py::str marker("UltraFLEX");
-    const int ultraflex = host::check(PySequence_Contains(platform.ptr(), marker.ptr()));
+    const bool ultraflex = host::holds(platform, marker);
     return make_record(
         ultraflex == 1,
         [&] {
-            const Py_ssize_t n = host::check(PyObject_Size(line_list.ptr()));
+            const Py_ssize_t n = host::size(line_list);
             return n;
         },
         [&](Py_ssize_t i) {

@@ -37,8 +37,7 @@ py::dict make_record(Get&& field) {
 
 py::dict job_list_content(py::handle line_list) {
     return make_record([&](Py_ssize_t i) {
-        PyObject* item = host::check(PySequence_GetItem(line_list.ptr(), i));
-        return py::reinterpret_steal<py::object>(item);
+        return host::steal(PySequence_GetItem(line_list.ptr(), i));
     });
 }
 

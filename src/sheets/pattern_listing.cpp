@@ -117,18 +117,15 @@ bool small_hex(const StrView& v, Span s, int64_t& out) {
 
 py::object host_int(const py::str& line, Span s, int base) {
     py::str text = host::substr(line, s.begin, s.end);
-    PyObject* r = host::check(PyLong_FromUnicodeObject(text.ptr(), base));
-    return py::reinterpret_steal<py::object>(r);
+    return host::steal(PyLong_FromUnicodeObject(text.ptr(), base));
 }
 
 py::object add(const py::object& a, const py::object& b) {
-    PyObject* r = host::check(PyNumber_Add(a.ptr(), b.ptr()));
-    return py::reinterpret_steal<py::object>(r);
+    return host::steal(PyNumber_Add(a.ptr(), b.ptr()));
 }
 
 py::object multiply(const py::object& a, const py::object& b) {
-    PyObject* r = host::check(PyNumber_Multiply(a.ptr(), b.ptr()));
-    return py::reinterpret_steal<py::object>(r);
+    return host::steal(PyNumber_Multiply(a.ptr(), b.ptr()));
 }
 
 // An integer sum kept in 64 bits while it fits, in a host int beyond.

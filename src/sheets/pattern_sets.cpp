@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "host/checked.hpp"
+#include "host/objects.hpp"
 #include "host/regex.hpp"
 #include "host/text.hpp"
 #include "host/text_file.hpp"
@@ -109,7 +110,7 @@ bool contains_any_substring(py::handle s, py::handle substrings) {
     py::object it = host::steal(PyObject_GetIter(substrings.ptr()));
     while (PyObject* raw = PyIter_Next(it.ptr())) {
         py::object sub = py::reinterpret_steal<py::object>(raw);
-        const int r = host::check(PySequence_Contains(s.ptr(), sub.ptr()));
+        const bool r = host::holds(s, sub);
         if (r) return true;
     }
     host::check_error();

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "host/checked.hpp"
+#include "host/objects.hpp"
 #include "host/text.hpp"
 #include "host/text_file.hpp"
 #include "sheets/sheet_file.hpp"
@@ -23,19 +24,16 @@ constexpr size_t kArgValues = 15;
 constexpr size_t kLastSetField = 19;
 
 py::str join(const char* separator, py::handle items) {
-    PyObject* r = host::check(PyUnicode_Join(py::str(separator).ptr(), items.ptr()));
-    return py::reinterpret_steal<py::str>(r);
+    return host::steal<py::str>(PyUnicode_Join(py::str(separator).ptr(), items.ptr()));
 }
 
 py::object item(py::handle container, py::handle key) {
-    PyObject* r = host::check(PyObject_GetItem(container.ptr(), key.ptr()));
-    return py::reinterpret_steal<py::object>(r);
+    return host::steal(PyObject_GetItem(container.ptr(), key.ptr()));
 }
 
 py::object field_of(py::handle line_list, Py_ssize_t i) {
     if (PyList_CheckExact(line_list.ptr()) || PyTuple_CheckExact(line_list.ptr())) {
-        PyObject* r = host::check(PySequence_GetItem(line_list.ptr(), i));
-        return py::reinterpret_steal<py::object>(r);
+        return host::steal(PySequence_GetItem(line_list.ptr(), i));
     }
     return item(line_list, py::int_(i));
 }
@@ -113,7 +111,7 @@ void TestInstanceReader::read(const py::str& requested, py::handle pattern_sets,
     const bool patx = host::equals(platform, "UltraFLEXplus");
     const size_t width = platform_has(platform, "UltraFLEX") ? kUltraFlexScanFields : kOtherScanFields;
     host::TextFile file(path);
-    const Py_ssize_t set_count = host::check(PyObject_Size(pattern_sets.ptr()));
+    const Py_ssize_t set_count = host::size(pattern_sets);
     const bool by_sets = set_count != 0;
 
     py::str line;
@@ -135,7 +133,7 @@ void TestInstanceReader::read(const py::str& requested, py::handle pattern_sets,
             py::list pieces;
             for (size_t i = kArgNames; i <= kLastSetField; ++i) {
                 py::str key = host::upper(fields.at(i));
-                const int found = host::check(PySequence_Contains(pattern_sets.ptr(), key.ptr()));
+                const bool found = host::holds(pattern_sets, key);
                 if (found) pieces.append(join(",", item(pattern_sets, key)));
             }
             py::str pattern_info = join(",", pieces);

@@ -20,10 +20,7 @@ bool ends_sheet(size_t index, const py::str& line) {
     return index >= 7 && host::is_blank(line);
 }
 
-py::str concat(py::handle a, py::handle b) {
-    PyObject* r = host::check(PyUnicode_Concat(a.ptr(), b.ptr()));
-    return py::reinterpret_steal<py::str>(r);
-}
+using host::concat;
 
 void set_item(const py::handle& map, const py::handle& key, const py::handle& value) {
     host::check(PyObject_SetItem(map.ptr(), key.ptr(), value.ptr()));

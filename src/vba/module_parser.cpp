@@ -137,8 +137,7 @@ py::str logical_line(const py::list& lines, Py_ssize_t first, Py_ssize_t& last) 
     last = k;
     if (PyList_GET_SIZE(pieces.ptr()) == 1) return py::reinterpret_borrow<py::str>(PyList_GET_ITEM(pieces.ptr(), 0));
     static const py::str* blank = new py::str(" ");
-    PyObject* joined = host::check(PyUnicode_Join(blank->ptr(), pieces.ptr()));
-    return py::reinterpret_steal<py::str>(joined);
+    return host::steal<py::str>(PyUnicode_Join(blank->ptr(), pieces.ptr()));
 }
 
 const py::str& at_sign() {

@@ -37,10 +37,7 @@ void unpack_parameter(py::handle entry, py::object& name, py::object& type, py::
     mode = t[2];
 }
 
-py::object concat(py::handle a, py::handle b) {
-    PyObject* r = host::check(PyUnicode_Concat(a.ptr(), b.ptr()));
-    return py::reinterpret_steal<py::object>(r);
-}
+using host::concat;
 
 }  // namespace
 
@@ -68,7 +65,7 @@ void check_function_parameters(ModuleParser& parser) {
             if (differs_only_in_case(param_name, verdict.name)) continue;
 
             py::object text = concat(concat(concat(*open, param_name), *colon), verdict.issue);
-            const int same = host::check(PyObject_RichCompareBool(verdict.name.ptr(), param_name.ptr(), Py_EQ));
+            const bool same = host::equal(verdict.name, param_name);
             if (!same) {
                 if (is_vba_identifier(verdict.name)) {
                     text = concat(concat(concat(text, *hint_open), verdict.name), *hint_close);
