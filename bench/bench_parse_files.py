@@ -4,15 +4,17 @@ the same files with the host's text I/O and nothing else.
 Usage: python bench/bench_parse_files.py [--modules N] [--lines L]
 
 Runs at N modules and at 2N (each the best of two fresh processes, so that
-the peak resident size is that of one parse), and prints lines per second, peak
-memory, the ratio to the floor and the ratio of the time at 2N to the time
-at N, for parse_files alone and for parse_files plus the first full
+the peak resident size is that of one parse), and prints lines per second,
+peak memory, the ratio to the floor and the ratio of the time at 2N to the
+time at N, for parse_files alone and for parse_files plus the first full
 collection of the host's cyclic collector after it (which walks every object
-of the model that the collector tracks; their count is printed); beside each, the time that taking the peak memory alone costs on this
-machine, and the time of a parse that finds the peak's worth of memory just
-given back by the process (on a virtual machine whose fresh pages cost more
-the more are taken, this separates the machine's share of the doubling ratio
-from the parser's). The folders are generated once under bench/data/ (ignored by git).
+of the model that the collector tracks; their count is printed); beside
+each, the time that taking the peak memory alone costs on this machine, and
+the time of a parse that finds the peak's worth of memory just given back by
+the process (on a virtual machine whose fresh pages cost more the more are
+taken, this separates the machine's share of the doubling ratio from the
+parser's). The folders are generated once under bench/data/ (ignored by
+git).
 """
 import argparse
 import contextlib

@@ -11,8 +11,8 @@ every module of the copy, writes a backup copy of it and writes it back,
 then does the same again with the syncs the refactoring makes (backup and
 new bytes synced, the new file renamed into place, the folder synced): the
 ratio is taken to that floor, since a refactoring that may not lose a file
-cannot skip them; the floor without syncs is printed beside it. Prints both times, their ratio, and the ratio of the time at
-2N to the time at N. The folders are generated once under bench/data/
+cannot skip them; the floor without syncs is printed beside it. Prints both
+times, their ratio, and the ratio of the time at 2N to the time at N. The folders are generated once under bench/data/
 (ignored by git); the copies are made there too and removed afterwards.
 """
 import argparse

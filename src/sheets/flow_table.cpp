@@ -287,8 +287,8 @@ void FlowTableReader::read(const py::str& path, const py::str& platform) {
     if (expansion == Expansion::too_many_rows || expansion == Expansion::too_many_calls) {
         host::raise_format(PyExc_ValueError,
                            expansion == Expansion::too_many_rows
-                           ? "flow table %U expands to more than %zd rows, more than a job sheet holds"
-                           : "flow table %U calls more than %zd sub-flows",
+                               ? "flow table %U expands to more than %zd rows, more than a job sheet holds"
+                               : "flow table %U calls more than %zd sub-flows",
                            file_name(path).ptr(), max_expanded);
     }
     std::vector<OpenSheet> stack;

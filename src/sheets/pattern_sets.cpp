@@ -25,11 +25,6 @@ const py::list& valid_extensions() {
     return *list;
 }
 
-Py_ssize_t length_of(py::handle o) {
-    const Py_ssize_t n = host::check(PyObject_Length(o.ptr()));
-    return n;
-}
-
 py::object lower_of(py::handle o) {
     if (PyUnicode_CheckExact(o.ptr())) return host::lower(o);
     return host::steal(PyObject_CallMethod(o.ptr(), "lower", nullptr));
@@ -119,13 +114,13 @@ bool contains_any_substring(py::handle s, py::handle substrings) {
 
 py::object truncate_after_substring(py::handle s, py::handle substrings) {
     py::object folded = lower_of(s);
-    const Py_ssize_t size = length_of(s);
+    const Py_ssize_t size = host::size(s);
     Py_ssize_t end = size;
     py::object it = host::steal(PyObject_GetIter(substrings.ptr()));
     while (PyObject* raw = PyIter_Next(it.ptr())) {
         py::object sub = py::reinterpret_steal<py::object>(raw);
         const Py_ssize_t at = find_in(folded, lower_of(sub));
-        const Py_ssize_t sub_size = length_of(sub);
+        const Py_ssize_t sub_size = host::size(sub);
         if (at != -1 && at < end - sub_size) {
             end = at + sub_size;
             break;
