@@ -213,6 +213,9 @@ void ModuleParser::parse_files(py::handle self, const py::str& directory_path) {
         py::str path = py::reinterpret_borrow<py::str>(path_h);
         try {
             host::ModuleText text = host::read_module_text(path);
+            // Only texts: out of the collector's walks from the start, so that
+            // the check after the passes need not visit every line again.
+            PyObject_GC_UnTrack(text.lines.ptr());
             host::set_item(files, path, text.lines);
             host::set_item(file_encodings, path, py::str(text.encoding));
             host::set_item(file_newlines, path, text.newlines);
@@ -234,8 +237,8 @@ void ModuleParser::parse_files(py::handle self, const py::str& directory_path) {
     static const host::OwnOperation parameters_step("_check_function_parameters", parser_class);
     references_step(self, [&] { collect_variable_references(*this); });
     parameters_step(self, [&] { check_function_parameters(*this); });
-    untrack_atomic_lists(files);
-    untrack_atomic_lists(variable_references);
+    for (const py::dict* map : {&files, &variable_references, &module_variables, &local_variables})
+        untrack_atomic_lists(*map);
 
     print_parts({u8("解析完成："), py::str(py::int_(py::len(global_variables))), u8(" 个全局变量，"),
                  py::str(py::int_(py::len(functions))), u8(" 个函数")});

@@ -7,6 +7,7 @@
 
 #include "host/args.hpp"
 #include "host/checked.hpp"
+#include "host/text.hpp"
 #include "vba/model.hpp"
 
 namespace tallowby::vba {
@@ -50,11 +51,19 @@ std::array<KindDef, 4>& kinds() {
 
 KindDef& def_of(RecordKind k) { return kinds()[static_cast<size_t>(k)]; }
 
+// A VariableReference made by the reference scan keeps its line in a slot
+// after its fields and makes its context (the line stripped) when it is first
+// read: most contexts of a program are never read, and they would take about
+// a sixth of a parsed program's memory. The context slot is empty meanwhile.
+constexpr int pending_line = RefField::count;
+
 // The record classes by kind, once registered (read on every record made).
 PyTypeObject* record_types[4] = {};
 
 // The record kind of an instance (its own class or the record class it derives from).
 const KindDef* kind_of(PyObject* self) {
+    for (auto& k : kinds())  // the record classes themselves first: no walk of a class's bases
+        if (k.type && Py_IS_TYPE(self, k.type)) return &k;
     for (auto& k : kinds())
         if (k.type && PyObject_TypeCheck(self, k.type)) return &k;
     return nullptr;
@@ -91,15 +100,42 @@ const Signature& signature(RecordKind k) {
 
 RecordKind kind_index(const KindDef* k) { return static_cast<RecordKind>(k - kinds().data()); }
 
-size_t field_count(PyObject* self) { return kind_of(self)->fields.size(); }
+// The slots a record holds: its fields, and for a reference the line of a
+// context still to be made.
+size_t slot_count(PyObject* self) {
+    const KindDef* k = kind_of(self);
+    return k->fields.size() + (kind_index(k) == RecordKind::Reference ? 1 : 0);
+}
 
 void raise_missing(PyObject* self, const char* name) {
     PyErr_Format(PyExc_AttributeError, "'%.100s' object has no attribute '%s'", Py_TYPE(self)->tp_name, name);
 }
 
+// Makes a pending context from its line: the line with white space removed
+// at both ends, as the host's str.strip() gives it. Null with the host error
+// set when that fails.
+PyObject* make_pending_context(PyObject* self) {
+    PyObject** slots = record_slots(self);
+    PyObject* line = slots[pending_line];
+    try {
+        const auto [from, to] = host::strip_bounds(host::StrView(line));
+        slots[RefField::context] = host::substr(line, from, to).release().ptr();
+    } catch (py::error_already_set& e) {
+        e.restore();
+        return nullptr;
+    }
+    slots[pending_line] = nullptr;
+    Py_DECREF(line);
+    return slots[RefField::context];
+}
+
 // A field value for reading (borrowed), or null with AttributeError set.
 PyObject* read_slot(PyObject* self, const FieldDef& f) {
-    PyObject* v = record_slots(self)[f.index];
+    PyObject** slots = record_slots(self);
+    PyObject* v = slots[f.index];
+    if (!v && f.index == RefField::context && kind_index(kind_of(self)) == RecordKind::Reference &&
+        slots[pending_line])
+        return make_pending_context(self);
     if (!v) raise_missing(self, f.name);
     return v;
 }
@@ -141,6 +177,12 @@ PyObject* record_get(PyObject* self, void* closure) {
 int record_set(PyObject* self, PyObject* value, void* closure) {
     const FieldDef& f = *static_cast<const FieldDef*>(closure);
     PyObject** slot = record_slots(self) + f.index;
+    // A new or deleted context replaces one still to be made.
+    if (f.index == RefField::context && kind_index(kind_of(self)) == RecordKind::Reference &&
+        record_slots(self)[pending_line]) {
+        Py_CLEAR(record_slots(self)[pending_line]);
+        if (!value) return 0;
+    }
     if (!value && !*slot) {
         raise_missing(self, f.name);
         return -1;
@@ -155,14 +197,14 @@ int record_set(PyObject* self, PyObject* value, void* closure) {
 
 int record_traverse(PyObject* self, visitproc visit, void* arg) {
     Py_VISIT(Py_TYPE(self));
-    const size_t n = field_count(self);
+    const size_t n = slot_count(self);
     PyObject** slots = record_slots(self);
     for (size_t i = 0; i < n; ++i) Py_VISIT(slots[i]);
     return 0;
 }
 
 int record_clear(PyObject* self) {
-    const size_t n = field_count(self);
+    const size_t n = slot_count(self);
     PyObject** slots = record_slots(self);
     for (size_t i = 0; i < n; ++i) Py_CLEAR(slots[i]);
     return 0;
@@ -280,7 +322,8 @@ PyTypeObject* make_type(py::module_& m, KindDef& k, bool with_post_init) {
     k.dotted_name = py::str(m.attr("__name__")).cast<std::string>() + "." + k.name;
     PyType_Spec spec{};
     spec.name = k.dotted_name.c_str();
-    spec.basicsize = static_cast<int>(sizeof(PyObject) + k.fields.size() * sizeof(PyObject*));
+    const size_t slots_held = k.fields.size() + (&k == &def_of(RecordKind::Reference) ? 1 : 0);
+    spec.basicsize = static_cast<int>(sizeof(PyObject) + slots_held * sizeof(PyObject*));
     spec.itemsize = 0;
     spec.flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_BASETYPE;
     spec.slots = slots;
@@ -349,14 +392,15 @@ py::object new_record(RecordKind kind, std::initializer_list<py::handle> values)
 }
 
 PyObject* new_reference(PyObject* var_name, PyObject* file_path, PyObject* line_number, PyObject* function_name,
-                        PyObject* context) {
+                        PyObject* context, PyObject* line) {
     // Not tracked from the start: a reference holds only atomic values.
     PyObject* obj = PyObject_GC_New(PyObject, record_types[static_cast<size_t>(RecordKind::Reference)]);
     if (!obj) return nullptr;
     PyObject** slots = record_slots(obj);
-    PyObject* values[RefField::count] = {var_name, file_path, line_number, function_name, context};
-    for (int i = 0; i < RefField::count; ++i) {
-        Py_INCREF(values[i]);
+    PyObject* values[RefField::count + 1] = {var_name, file_path, line_number, function_name, context,
+                                             context ? nullptr : line};
+    for (int i = 0; i <= RefField::count; ++i) {
+        Py_XINCREF(values[i]);
         slots[i] = values[i];
     }
     return obj;

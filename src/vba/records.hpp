@@ -59,9 +59,12 @@ py::object new_record(RecordKind kind, std::initializer_list<py::handle> values)
 
 // A new VariableReference (a new reference, or null with the host error set)
 // whose fields are all texts, numbers or None: made without the generic
-// allocation and kept out of the cyclic collector.
+// allocation and kept out of the cyclic collector. With `context` null, the
+// record keeps `line` (an exact str) and makes its context, the line
+// stripped, when the context is first read; until then field() gives null
+// for it (attr_of reads it).
 PyObject* new_reference(PyObject* var_name, PyObject* file_path, PyObject* line_number, PyObject* function_name,
-                        PyObject* context);
+                        PyObject* context, PyObject* line = nullptr);
 
 // The field slots of a record.
 inline PyObject** record_slots(PyObject* record) {

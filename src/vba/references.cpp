@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -284,17 +285,19 @@ public:
                 continue;
             }
             if (!PyUnicode_CheckExact(raw.ptr())) host::arg_str(raw, "line");
-            line(raw, i + 1, file_path, current, stripped, from, to, py::handle(), counter);
+            line(raw, i + 1, file_path, current, stripped, from, to, py::handle(), counter, !stripped);
             if (counter) counter->end_line(StrView(raw), file_path);
         }
     }
 
     // Records the references of a raw line (an exact str); `context` is its
     // stripped text, or null to take raw[from:to] when the first reference
-    // is found.
+    // is found. With `pending_context` (only when [from, to) are the line's
+    // strip bounds), the references keep the line instead and make their
+    // context when it is read.
     void line(py::handle raw, Py_ssize_t line_num, py::handle file_path, py::handle function_name,
               py::object context, Py_ssize_t from = 0, Py_ssize_t to = 0, py::handle line_num_obj = py::handle(),
-              TypeCounter* types = nullptr) {
+              TypeCounter* types = nullptr, bool pending_context = false) {
         py::object number = py::reinterpret_borrow<py::object>(line_num_obj);
         const bool atomic_function_name = function_name.is_none() || PyUnicode_CheckExact(function_name.ptr());
         const bool type_runs = types && types->by_runs();
@@ -308,11 +311,12 @@ public:
             ReferenceWords::Entry* entry = words_.find(word, hash);
             if (!entry) return;
             if (!number) number = line_number(line_num);
-            if (!context) context = host::substr(raw, from, to);
             if (!entry->list) entry->list = list_for(entry->var_name, entry->made_list);
             if (atomic_function_name && !PyObject_IS_GC(number.ptr())) {
+                // The context of a line of the file scan is made only when read.
+                if (!context && !pending_context) context = host::substr(raw, from, to);
                 PyObject* record = new_reference(entry->var_name.ptr(), file_path.ptr(), number.ptr(),
-                                                 function_name.ptr(), context.ptr());
+                                                 function_name.ptr(), context.ptr(), raw.ptr());
                 host::check(record);
                 if (hold_back_ && PyList_CheckExact(entry->list.ptr())) {
                     if (entry->slot < 0) {
@@ -331,6 +335,7 @@ public:
                 }
                 return;
             }
+            if (!context) context = host::substr(raw, from, to);
             py::object record =
                 new_record(RecordKind::Reference, {entry->var_name, file_path, number, function_name, context});
             append_to(entry->list, record);
@@ -369,6 +374,10 @@ public:
         for (size_t i = 0; i < parts.size(); ++i) {
             const HeldList& target = held_lists_[i];
             if (target.made && PyList_GET_SIZE(target.list) == 0) {
+                // Only this scan's records, each of atomic values (see
+                // line()): kept out of the collector's walks without visiting
+                // them again.
+                PyObject_GC_UnTrack(parts[i].ptr());
                 host::set_item(parser_.variable_references, py::handle(target.name), parts[i]);
                 continue;
             }
@@ -421,7 +430,9 @@ private:
     ReferenceWords words_;
     bool hold_back_ = false;
     std::vector<HeldList> held_lists_;
-    std::vector<Held> held_;
+    // A deque: it grows without copying what it holds, and without taking
+    // twice its size of fresh memory as a growing array would.
+    std::deque<Held> held_;
     std::string buffer_;
     std::vector<py::object> numbers_;
 };

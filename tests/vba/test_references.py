@@ -179,7 +179,7 @@ def test_fixture_program(fixture_program):
     assert list(p.variable_references) == ["i", "MAX_SITES", "m_Name_str", "g_Total_lng", "site", "total", "p"]
     refs = p.variable_references["i"]
     assert all(type(x) is VariableReference for x in refs)
-    assert refs[0].context is refs[1].context  # one text per line
+    assert refs[0].context is refs[0].context  # made once, then kept
 
     (point,) = p.types.values()
     assert (point.reference_count, point.referenced_files) == (3, {a, b})
@@ -197,6 +197,42 @@ def test_fixture_program(fixture_program):
     assert [v.name for v in all_issues["local_variables"]] == ["site", "p", "total"]
     assert all_issues["local_variables"][0].issue_description == "预留变量名 'site' 必须为 Variant 类型"
     assert all_issues["type_definitions"][0] is point
+
+
+
+def test_context_made_when_read(fixture_program):
+    """A scanned reference makes its context from its line when first read;
+    whatever reads the record (a field, repr, equality, pickling, copying)
+    sees the same text, and writing or deleting the context first wins."""
+    import copy
+    import pickle
+
+    line = "For i = 0 To MAX_SITES: m_Name_str = m_Name_str & Limit: Next i"
+
+    def astuple(r):
+        return r.var_name, r.file_path, r.line_number, r.function_name, r.context
+
+    def fresh():
+        p, _ = parse(fixture_program)
+        return p.variable_references["i"]
+
+    for read in (lambda r: r.context, repr, lambda r: pickle.loads(pickle.dumps(r)).context,
+                 lambda r: copy.copy(r).context, lambda r: r == VariableReference(*astuple(r))):
+        first, second, _ = fresh()
+        read(first)
+        assert first.context == second.context == line
+        assert astuple(first) == astuple(second)
+    first, second, _ = fresh()
+    assert first == second and repr(first) == repr(second) and line in repr(first)
+    first.context = "changed"
+    assert (first.context, second.context) == ("changed", line)
+    del second.context
+    with pytest.raises(AttributeError, match="context"):
+        second.context
+    with pytest.raises(AttributeError, match="context"):
+        del second.context
+    second.context = "again"
+    assert second.context == "again"
 
 
 # ---------------------------------------------------------------------------
@@ -502,6 +538,8 @@ def test_the_parsed_model_stays_out_of_the_collector(fixture_program):
     # nor do the lists of references and of lines that hold nothing else
     assert parser.variable_references and not any(map(gc.is_tracked, parser.variable_references.values()))
     assert parser.files and not any(map(gc.is_tracked, parser.files.values()))
+    for lists in (parser.local_variables, parser.module_variables):  # nor those of the variable records
+        assert lists and not any(map(gc.is_tracked, lists.values()))
     assert all(type(v.scope).__name__ == "VariableScope" for v in records)
     v = records[0]
     v.correct_name = [v]  # a cycle through a list: tracked again, and collected
