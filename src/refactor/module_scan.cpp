@@ -269,8 +269,10 @@ private:
         id.len = t.len;
         id.role = role;
         id.is_public = is_public;
-        id.first_line = logical_first_;
-        id.last_line = last_line;
+        if (m_.logical_lines.empty() || m_.logical_lines.back().first_line != logical_first_ ||
+            m_.logical_lines.back().last_line != last_line)
+            m_.logical_lines.push_back({logical_first_, last_line});
+        id.logical = static_cast<int>(m_.logical_lines.size()) - 1;
         folded_.assign(m_.lines[t.line], static_cast<size_t>(t.col), static_cast<size_t>(t.len));
         for (char32_t& c : folded_) c = c < 128 ? (c >= 'A' && c <= 'Z' ? c | 32 : c) : Py_UNICODE_TOLOWER(c);
         auto [it, added] = m_.name_ids.try_emplace(folded_, static_cast<int>(m_.names.size()));

@@ -28,14 +28,20 @@ enum class Role : uint8_t {
     EnumMember,  // a member declared inside an Enum block
 };
 
+// (A program has millions of these: the fields are laid out without padding.)
 struct Ident {
     int line = 0, col = 0, len = 0;  // 0-based line, column and length in code points
-    Role role = Role::Use;
     int unit = -1;                   // the procedure holding it; -1 outside every procedure
-    bool is_public = false;          // a module-level declaration other modules see
     int qualifier = -1;              // a Member right after "X.": the ident X (when X is no member itself)
-    int first_line = 0, last_line = 0;  // the logical line (continuations joined) that holds it
     int name = -1;                   // its folded name: an index into ModuleScan::names
+    int logical = 0;                 // the logical line that holds it: an index into ModuleScan::logical_lines
+    Role role = Role::Use;
+    bool is_public = false;          // a module-level declaration other modules see
+};
+
+// A logical line: physical lines joined by continuations.
+struct LogicalLine {
+    int first_line, last_line;
 };
 
 struct ProcedureSpan {
@@ -51,6 +57,7 @@ struct CommentSpan {
 struct ModuleScan {
     std::vector<Text> lines;  // the module's lines without their line ends
     std::vector<Ident> idents;
+    std::vector<LogicalLine> logical_lines;  // those that hold idents, in order
     std::vector<ProcedureSpan> procedures;
     std::vector<CommentSpan> comments;
     Text name_lower;  // the module's VB_Name, else its file name without extension

@@ -194,7 +194,8 @@ private:
         int found = -1;
         for (int i : scan.named(c.old_lower)) {
             const Ident& id = scan.idents[i];
-            if (id.first_line <= line && line <= id.last_line && matches_kind(c, id)) {
+            const LogicalLine& holder = scan.logical_lines[static_cast<size_t>(id.logical)];
+            if (holder.first_line <= line && line <= holder.last_line && matches_kind(c, id)) {
                 found = i;
                 break;
             }
