@@ -155,6 +155,9 @@ int record_init(PyObject* self, PyObject* args, PyObject* kwargs) {
         py::args a = py::reinterpret_borrow<py::args>(args);
         py::kwargs kw = kwargs ? py::reinterpret_borrow<py::kwargs>(kwargs) : py::kwargs();
         auto values = signature(kind_index(k)).bind(a, kw);
+        // (__init__ run again on a scanned reference: the context it is given
+        // replaces the one still to be made)
+        if (kind_index(k) == RecordKind::Reference) Py_CLEAR(record_slots(self)[pending_line]);
         for (size_t i = 0; i < values.size(); ++i) set_field(self, static_cast<int>(i), values[i]);
         if (kind_index(k) == RecordKind::Type) post_init_type(self);
         return 0;

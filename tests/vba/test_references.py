@@ -233,6 +233,9 @@ def test_context_made_when_read(fixture_program):
         del second.context
     second.context = "again"
     assert second.context == "again"
+    _, _, third = fresh()
+    third.__init__("j", "m.bas", 1)
+    assert (third.var_name, third.context) == ("j", "")
 
 
 # ---------------------------------------------------------------------------
