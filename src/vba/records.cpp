@@ -102,9 +102,13 @@ RecordKind kind_index(const KindDef* k) { return static_cast<RecordKind>(k - kin
 
 // The slots a record holds: its fields, and for a reference the line of a
 // context still to be made.
-size_t slot_count(PyObject* self) {
-    const KindDef* k = kind_of(self);
-    return k->fields.size() + (kind_index(k) == RecordKind::Reference ? 1 : 0);
+size_t slots_of(const KindDef& k) { return k.fields.size() + (&k == &def_of(RecordKind::Reference) ? 1 : 0); }
+size_t slot_count(PyObject* self) { return slots_of(*kind_of(self)); }
+
+// Whether a field is VariableReference.context (the field table's own entry,
+// which the attribute's getter and setter are given).
+bool is_reference_context(const FieldDef& f) {
+    return &f == &def_of(RecordKind::Reference).fields[RefField::context];
 }
 
 void raise_missing(PyObject* self, const char* name) {
@@ -133,9 +137,7 @@ PyObject* make_pending_context(PyObject* self) {
 PyObject* read_slot(PyObject* self, const FieldDef& f) {
     PyObject** slots = record_slots(self);
     PyObject* v = slots[f.index];
-    if (!v && f.index == RefField::context && kind_index(kind_of(self)) == RecordKind::Reference &&
-        slots[pending_line])
-        return make_pending_context(self);
+    if (!v && is_reference_context(f) && slots[pending_line]) return make_pending_context(self);
     if (!v) raise_missing(self, f.name);
     return v;
 }
@@ -181,8 +183,7 @@ int record_set(PyObject* self, PyObject* value, void* closure) {
     const FieldDef& f = *static_cast<const FieldDef*>(closure);
     PyObject** slot = record_slots(self) + f.index;
     // A new or deleted context replaces one still to be made.
-    if (f.index == RefField::context && kind_index(kind_of(self)) == RecordKind::Reference &&
-        record_slots(self)[pending_line]) {
+    if (is_reference_context(f) && record_slots(self)[pending_line]) {
         Py_CLEAR(record_slots(self)[pending_line]);
         if (!value) return 0;
     }
@@ -325,8 +326,7 @@ PyTypeObject* make_type(py::module_& m, KindDef& k, bool with_post_init) {
     k.dotted_name = py::str(m.attr("__name__")).cast<std::string>() + "." + k.name;
     PyType_Spec spec{};
     spec.name = k.dotted_name.c_str();
-    const size_t slots_held = k.fields.size() + (&k == &def_of(RecordKind::Reference) ? 1 : 0);
-    spec.basicsize = static_cast<int>(sizeof(PyObject) + slots_held * sizeof(PyObject*));
+    spec.basicsize = static_cast<int>(sizeof(PyObject) + slots_of(k) * sizeof(PyObject*));
     spec.itemsize = 0;
     spec.flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_BASETYPE;
     spec.slots = slots;
